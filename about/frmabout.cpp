@@ -1,0 +1,34 @@
+#include "frmabout.h"
+#include "ui_frmabout.h"
+
+#include "applicationinfo.h"
+
+#include <QCloseEvent>
+
+namespace korvex {
+
+frmAbout::frmAbout(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::frmAbout>())
+{
+    ui->setupUi(this);
+    setFixedSize(size());
+    ui->Picture1->setPixmap(QPixmap(QStringLiteral(":/korvex/korvex.png")));
+
+    setWindowTitle(tr("About ") + applicationTitle());
+    ui->lblVersion->setText(tr("Version ") + versionNumber());
+    ui->lblTitle->setText(applicationTitle());
+
+    connect(ui->cmdOK, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+frmAbout::~frmAbout() = default;
+
+void frmAbout::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    deleteLater();
+}
+
+} // namespace korvex

@@ -1,0 +1,27 @@
+#include "applicationsetup.h"
+
+#include "applicationinfo.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QStyleFactory>
+
+namespace korvex {
+
+void setUpApplication()
+{
+    // Only the name: a display name would be appended to every window title.
+    QApplication::setApplicationName(applicationTitle());
+    QApplication::setApplicationVersion(versionNumber());
+    // Fusion draws the buttons in the windows' own colour on every platform.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex.png")));
+
+    // The windows name the fonts they were laid out with. Where those are missing, fonts of
+    // the same metrics stand in, so that no caption outgrows its box.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
+}
+
+} // namespace korvex

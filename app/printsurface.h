@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QString>
+
+class QPainter;
+
+namespace korvex {
+
+// Lines of text printed onto a window, top down from its top-left corner. The window keeps
+// them and draws them on every paint, so they survive being covered by another window.
+// Every line with a number has its number at one common column just right of the widest
+// label, so that the numbers line up in a proportional font.
+class PrintSurface
+{
+public:
+    struct Line
+    {
+        QString label;
+        QString number;
+    };
+
+    explicit PrintSurface(const QColor &initialColour);
+
+    void clear();
+    void printLine(const QString &label = {}, const QString &number = {});
+
+    QColor colour() const { return m_colour; }
+    void setColour(const QColor &colour) { m_colour = colour; }
+
+    const QList<Line> &lines() const { return m_lines; }
+
+    // Draws the lines with font, stepping them so that maxLines fit into maxHeight.
+    void paint(QPainter &painter, const QFont &font, int maxLines, int maxHeight) const;
+
+private:
+    QList<Line> m_lines;
+    QColor m_colour;
+};
+
+} // namespace korvex

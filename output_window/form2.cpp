@@ -1,0 +1,34 @@
+#include "form2.h"
+#include "ui_form2.h"
+
+#include "logfile.h"
+#include "messagebox.h"
+
+#include <QFile>
+
+namespace korvex {
+
+Form2::Form2(const QString &logFile, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      ui(std::make_unique<Ui::Form2>()),
+      m_logFile(logFile)
+{
+    ui->setupUi(this);
+    setFixedSize(size());
+    // View Output has never had anything to show.
+    connect(ui->Command2, &QPushButton::clicked, this, &Form2::deleteLogFile);
+    connect(ui->Command3, &QPushButton::clicked, this, &QWidget::hide);
+    ui->Command1->setFocus();
+}
+
+Form2::~Form2() = default;
+
+// Deleting is silent when it fails: a missing file, a read-only one, no drive.
+void Form2::deleteLogFile()
+{
+    if (isMarkedReadOnly(m_logFile) || !QFile::remove(m_logFile))
+        return;
+    showMessage(tr("Output.txt Deleted"));
+}
+
+} // namespace korvex

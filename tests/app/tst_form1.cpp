@@ -1,0 +1,336 @@
+#include "applicationsetup.h"
+#include "form1.h"
+#include "logfile.h"
+#include "messageboxcatcher.h"
+#include "widgettestsetup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using korvex::Form1;
+
+namespace {
+
+const QString kMissing = QStringLiteral("You Must enter values!!");
+const QString kUnrealistic = QStringLiteral("Error, Unrealistic value");
+const QString kOverflow = QStringLiteral("Overflow: the values are too large to calculate");
+
+QStringList printedText(const Form1 &form)
+{
+    QStringList lines;
+    for (const auto &line : form.printSurface().lines())
+        lines.append(line.label + line.number);
+    return lines;
+}
+
+QStringList results(int horizontal, int vertical, int diagonal, int total)
+{
+    const auto number = [](int value) {
+        return (value < 0 ? QStringLiteral("-") : QStringLiteral(" "))
+            + QString::number(std::abs(value)) + QLatin1Char(' ');
+    };
+    return {QStringLiteral("Horizontal:     ") + number(horizontal),
+            QStringLiteral("Vertical:       ") + number(vertical),
+            QStringLiteral("Diagonal:       ") + number(diagonal), QString(),
+            QStringLiteral("Total:          ") + number(total)};
+}
+
+// How many pixels of the results area, left of the labels and above the button row, are
+// drawn in colour.
+int pixelsInColour(Form1 &form, const QColor &colour)
+{
+    const QImage image = form.grab(QRect(0, 0, 232, 96)).toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+} // namespace
+
+class Form1Test : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void calculatePrintsWarnsAndLogs_data();
+    void calculatePrintsWarnsAndLogs();
+    void everyKeystrokeStoresTheBoxValue();
+    void textThatIsNoNumberIsShownAndStoresZero();
+    void unrealisticResultsStayRedUntilTheNextCalculate();
+    void resultsAreDrawnAboveTheButtonRowAndSurviveRepaints();
+    void tabVisitsTheControlsInTheirOrder();
+    void exitEndsTheProgram();
+    void closingTheWindowEndsTheProgram();
+    void infoAndOutputOpenOneWindowEach();
+
+private:
+    QLineEdit *box(const char *name) { return m_form->findChild<QLineEdit *>(name); }
+    QPushButton *button(const char *name) { return m_form->findChild<QPushButton *>(name); }
+    void type(const char *boxName, const QString &text);
+    void click(const char *buttonName) { QTest::mouseClick(button(buttonName), Qt::LeftButton); }
+
+    std::unique_ptr<QTemporaryDir> m_driveC;
+    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MessageBoxCatcher> m_messages;
+};
+
+void Form1Test::initTestCase()
+{
+    korvex::setUpApplication();
+}
+
+void Form1Test::init()
+{
+    m_driveC = std::make_unique<QTemporaryDir>();
+    m_form = std::make_unique<Form1>(m_driveC->path());
+    m_messages = std::make_unique<MessageBoxCatcher>();
+    QVERIFY(showAndActivate(m_form.get()));
+}
+
+void Form1Test::cleanup()
+{
+    m_form.reset();
+    m_messages.reset();
+}
+
+// Replaces the box's whole text by typing over it.
+void Form1Test::type(const char *boxName, const QString &text)
+{
+    QLineEdit *edit = box(boxName);
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Delete);
+    else
+        QTest::keyClicks(edit, text);
+}
+
+void Form1Test::calculatePrintsWarnsAndLogs_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("connectionLength");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("printed");
+    QTest::addColumn<QColor>("colour");
+
+    const QStringList none;
+    const QColor black(Qt::black);
+    const QColor red(Qt::red);
+    QTest::newRow("6x7 C4") << "6" << "7" << "4" << none << results(24, 21, 12, 69) << black;
+    QTest::newRow("6x7 C-1") << "6" << "7" << "-1" << none << results(54, 56, 72, 254) << black;
+    QTest::newRow("10x2 C4") << "10" << "2" << "4" << QStringList{kUnrealistic}
+                             << results(-10, 14, -7, -10) << red;
+    QTest::newRow("5x5 C6") << "5" << "5" << "6" << QStringList{kUnrealistic}
+                            << results(0, 0, 0, 0) << red;
+    QTest::newRow("90x90 C4") << "90" << "90" << "4" << none << results(7830, 7830, 7569, 30798)
+                              << black;
+    QTest::newRow("91x91 C4") << "91" << "91" << "4" << QStringList{kOverflow} << none << black;
+    QTest::newRow("1x1 C128") << "1" << "1" << "128" << QStringList{kOverflow} << none << black;
+    QTest::newRow("rows 0") << "0" << "7" << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("connection length 0") << "6" << "7" << "0" << QStringList{kMissing} << none
+                                         << black;
+    QTest::newRow("columns empty") << "6" << "" << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("columns 12abc") << "6" << "12abc" << "4" << QStringList{kMissing} << none
+                                   << black;
+    QTest::newRow("rows 40000") << "40000" << "7" << "4" << QStringList{kMissing} << none
+                                << black;
+    QTest::newRow("rows 6.5 rounds to 6") << "6.5" << " 7 " << "+4" << none
+                                          << results(24, 21, 12, 69) << black;
+}
+
+void Form1Test::calculatePrintsWarnsAndLogs()
+{
+    QFETCH(QString, rows);
+    QFETCH(QString, columns);
+    QFETCH(QString, connectionLength);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, printed);
+    QFETCH(QColor, colour);
+
+    type("Text2", rows);
+    type("Text3", columns);
+    type("Text1", connectionLength);
+    // While a message is up, nothing has been printed yet.
+    QStringList printedWhileShown;
+    m_messages->whileShown = [&] { printedWhileShown = printedText(*m_form); };
+    click("Command1");
+
+    QCOMPARE(m_messages->texts(), messages);
+    for (const auto &message : std::as_const(m_messages->messages)) {
+        QCOMPARE(message.title, QStringLiteral("Korvex"));
+        QCOMPARE(message.icon, QMessageBox::NoIcon);
+        QCOMPARE(message.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(message.applicationModal);
+    }
+    QVERIFY(printedWhileShown.isEmpty());
+    QCOMPARE(printedText(*m_form), printed);
+    QCOMPARE(m_form->printSurface().colour(), colour);
+
+    const QString logFile = korvex::logFilePath(m_driveC->path());
+    QCOMPARE(QFileInfo(logFile).exists(), !printed.isEmpty());
+}
+
+void Form1Test::everyKeystrokeStoresTheBoxValue()
+{
+    const auto &inputs = m_form->storedInputs();
+    QCOMPARE(inputs.Rows, 0);
+    QCOMPARE(box("Text2")->text(), QStringLiteral("0"));
+
+    QLineEdit *rows = box("Text2");
+    rows->setFocus();
+    rows->selectAll();
+    QTest::keyClick(rows, Qt::Key_1);
+    QCOMPARE(inputs.Rows, 1);
+    QTest::keyClick(rows, Qt::Key_2);
+    QCOMPARE(inputs.Rows, 12);
+
+    type("Text3", QStringLiteral("5"));
+    QCOMPARE(inputs.Columns, 5);
+    type("Text1", QStringLiteral("-3"));
+    QCOMPARE(inputs.ConnectionLength, -3);
+
+    click("Command2");
+    QCOMPARE(inputs.Rows, 0);
+    QCOMPARE(inputs.Columns, 0);
+    QCOMPARE(inputs.ConnectionLength, 0);
+    for (const char *name : {"Text1", "Text2", "Text3"})
+        QCOMPARE(box(name)->text(), QStringLiteral("0"));
+}
+
+void Form1Test::textThatIsNoNumberIsShownAndStoresZero()
+{
+    QLineEdit *columns = box("Text3");
+    const QColor normalText = columns->palette().color(QPalette::Text);
+    QVERIFY(columns->toolTip().isEmpty());
+
+    type("Text3", QStringLiteral("12abc"));
+    QCOMPARE(m_form->storedInputs().Columns, 0);
+    QCOMPARE(columns->palette().color(QPalette::Text), QColor(Qt::red));
+    QCOMPARE(columns->toolTip(), QStringLiteral("Enter a whole number from -32768 to 32767"));
+
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(columns, Qt::Key_Backspace);
+    QCOMPARE(columns->text(), QStringLiteral("12"));
+    QCOMPARE(m_form->storedInputs().Columns, 12);
+    QCOMPARE(columns->palette().color(QPalette::Text), normalText);
+    QVERIFY(columns->toolTip().isEmpty());
+
+    QTest::keyClick(columns, Qt::Key_Backspace);
+    QTest::keyClick(columns, Qt::Key_Backspace);
+    QCOMPARE(m_form->storedInputs().Columns, 0);
+    QCOMPARE(columns->palette().color(QPalette::Text), QColor(Qt::red));
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void Form1Test::unrealisticResultsStayRedUntilTheNextCalculate()
+{
+    const QColor initial = m_form->printSurface().colour();
+    QVERIFY(initial != QColor(Qt::red));
+
+    type("Text2", QStringLiteral("10"));
+    type("Text3", QStringLiteral("2"));
+    type("Text1", QStringLiteral("4"));
+    click("Command1");
+    QCOMPARE(m_form->printSurface().colour(), QColor(Qt::red));
+
+    click("Command2");
+    QVERIFY(printedText(*m_form).isEmpty());
+    QCOMPARE(m_form->printSurface().colour(), QColor(Qt::red));
+
+    // The zero test comes after the colour is reset.
+    click("Command1");
+    QCOMPARE(m_messages->texts(), QStringList({kUnrealistic, kMissing}));
+    QCOMPARE(m_form->printSurface().colour(), QColor(Qt::black));
+}
+
+void Form1Test::resultsAreDrawnAboveTheButtonRowAndSurviveRepaints()
+{
+    type("Text2", QStringLiteral("10"));
+    type("Text3", QStringLiteral("2"));
+    type("Text1", QStringLiteral("4"));
+    click("Command1");
+    QCOMPARE(printedText(*m_form).size(), 5);
+
+    const int redPixels = pixelsInColour(*m_form, Qt::red);
+    QVERIFY(redPixels > 200);
+
+    // The total line is the last one; it must be drawn in full above the button row.
+    const QImage belowTheFrame =
+        m_form->grab(QRect(0, 96, 232, 319 - 96)).toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < belowTheFrame.height(); ++y)
+        for (int x = 0; x < belowTheFrame.width(); ++x)
+            QVERIFY(belowTheFrame.pixelColor(x, y) != QColor(Qt::red));
+    const QImage bottomRows = m_form->grab(QRect(0, 80, 232, 16)).toImage();
+    bool totalLineDrawn = false;
+    for (int y = 0; y < bottomRows.height(); ++y)
+        for (int x = 0; x < bottomRows.width(); ++x)
+            totalLineDrawn |= bottomRows.pixelColor(x, y) == QColor(Qt::red);
+    QVERIFY(totalLineDrawn);
+
+    m_form->repaint();
+    QCOMPARE(pixelsInColour(*m_form, Qt::red), redPixels);
+
+    click("Command2");
+    QCOMPARE(pixelsInColour(*m_form, Qt::red), 0);
+}
+
+void Form1Test::tabVisitsTheControlsInTheirOrder()
+{
+    QCOMPARE(QApplication::focusWidget(), button("Command1"));
+    const QStringList expected = {"Picture1", "Text1",    "Text2",    "Text3",   "Command2",
+                                  "Command3", "Command4", "Command5", "Command1"};
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, expected);
+}
+
+void Form1Test::exitEndsTheProgram()
+{
+    QTimer::singleShot(0, m_form.get(), [this] { click("Command3"); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+void Form1Test::closingTheWindowEndsTheProgram()
+{
+    QTimer::singleShot(0, m_form.get(), [this] { m_form->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+void Form1Test::infoAndOutputOpenOneWindowEach()
+{
+    const auto windowsNamed = [](const QString &name) {
+        int count = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            count += window->objectName() == name && window->isVisible();
+        return count;
+    };
+    click("Command4");
+    click("Command4");
+    click("Command5");
+    click("Command5");
+    QCOMPARE(windowsNamed(QStringLiteral("frmAbout")), 1);
+    QCOMPARE(windowsNamed(QStringLiteral("Form2")), 1);
+    // Neither window belongs to the main window.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY(window->parentWidget() == nullptr);
+}
+
+QTEST_MAIN(Form1Test)
+#include "tst_form1.moc"
