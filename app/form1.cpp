@@ -10,6 +10,7 @@
 #include "form2.h"
 #include "textconversion.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
@@ -101,7 +102,7 @@ void Form1::storeInput(QLineEdit *box, std::int16_t &input)
 void Form1::calculate()
 {
     m_surface.clear();
-    update();
+    showPrintedResults();
     if (m_surface.colour() == kUnrealisticColour)
         m_surface.setColour(Qt::black);
 
@@ -128,13 +129,25 @@ void Form1::calculate()
     m_surface.printLine(tr("Diagonal:       "), printedNumber(counts->Diagonal));
     m_surface.printLine();
     m_surface.printLine(tr("Total:          "), printedNumber(counts->Total));
+    showPrintedResults();
+}
+
+// Painted text is invisible to screen readers; the window's description carries it.
+void Form1::showPrintedResults()
+{
+    QStringList lines;
+    for (const PrintSurface::Line &line : m_surface.lines())
+        lines.append(line.label + line.number);
+    setAccessibleDescription(lines.join(QLatin1Char('\n')));
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
     update();
 }
 
 void Form1::clear()
 {
     m_surface.clear();
-    update();
+    showPrintedResults();
     const QString zero = QString::number(0);
     ui->Text1->setText(zero);
     ui->Text2->setText(zero);

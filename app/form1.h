@@ -42,6 +42,7 @@ protected:
 private:
     void storeInput(QLineEdit *box, std::int16_t &input);
     void calculate();
+    void showPrintedResults();
     void clear();
     void openAboutWindow();
     void openOutputWindow();

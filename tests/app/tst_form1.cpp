@@ -2,8 +2,10 @@
 #include "form1.h"
 #include "logfile.h"
 #include "messageboxcatcher.h"
+#include "printedresults.h"
 #include "widgettestsetup.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -19,26 +21,6 @@ namespace {
 const QString kMissing = QStringLiteral("You Must enter values!!");
 const QString kUnrealistic = QStringLiteral("Error, Unrealistic value");
 const QString kOverflow = QStringLiteral("Overflow: the values are too large to calculate");
-
-QStringList printedText(const Form1 &form)
-{
-    QStringList lines;
-    for (const auto &line : form.printSurface().lines())
-        lines.append(line.label + line.number);
-    return lines;
-}
-
-QStringList results(int horizontal, int vertical, int diagonal, int total)
-{
-    const auto number = [](int value) {
-        return (value < 0 ? QStringLiteral("-") : QStringLiteral(" "))
-            + QString::number(std::abs(value)) + QLatin1Char(' ');
-    };
-    return {QStringLiteral("Horizontal:     ") + number(horizontal),
-            QStringLiteral("Vertical:       ") + number(vertical),
-            QStringLiteral("Diagonal:       ") + number(diagonal), QString(),
-            QStringLiteral("Total:          ") + number(total)};
-}
 
 // How many pixels of the results area, left of the labels and above the button row, are
 // drawn in colour.
@@ -73,6 +55,7 @@ private Q_SLOTS:
     void exitEndsTheProgram();
     void closingTheWindowEndsTheProgram();
     void infoAndOutputOpenOneWindowEach();
+    void screenReadersGetBoxNamesAndResults();
 
 private:
     QLineEdit *box(const char *name) { return m_form->findChild<QLineEdit *>(name); }
@@ -128,13 +111,13 @@ void Form1Test::calculatePrintsWarnsAndLogs_data()
     const QStringList none;
     const QColor black(Qt::black);
     const QColor red(Qt::red);
-    QTest::newRow("6x7 C4") << "6" << "7" << "4" << none << results(24, 21, 12, 69) << black;
-    QTest::newRow("6x7 C-1") << "6" << "7" << "-1" << none << results(54, 56, 72, 254) << black;
+    QTest::newRow("6x7 C4") << "6" << "7" << "4" << none << resultLines(24, 21, 12, 69) << black;
+    QTest::newRow("6x7 C-1") << "6" << "7" << "-1" << none << resultLines(54, 56, 72, 254) << black;
     QTest::newRow("10x2 C4") << "10" << "2" << "4" << QStringList{kUnrealistic}
-                             << results(-10, 14, -7, -10) << red;
+                             << resultLines(-10, 14, -7, -10) << red;
     QTest::newRow("5x5 C6") << "5" << "5" << "6" << QStringList{kUnrealistic}
-                            << results(0, 0, 0, 0) << red;
-    QTest::newRow("90x90 C4") << "90" << "90" << "4" << none << results(7830, 7830, 7569, 30798)
+                            << resultLines(0, 0, 0, 0) << red;
+    QTest::newRow("90x90 C4") << "90" << "90" << "4" << none << resultLines(7830, 7830, 7569, 30798)
                               << black;
     QTest::newRow("91x91 C4") << "91" << "91" << "4" << QStringList{kOverflow} << none << black;
     QTest::newRow("1x1 C128") << "1" << "1" << "128" << QStringList{kOverflow} << none << black;
@@ -147,7 +130,7 @@ void Form1Test::calculatePrintsWarnsAndLogs_data()
     QTest::newRow("rows 40000") << "40000" << "7" << "4" << QStringList{kMissing} << none
                                 << black;
     QTest::newRow("rows 6.5 rounds to 6") << "6.5" << " 7 " << "+4" << none
-                                          << results(24, 21, 12, 69) << black;
+                                          << resultLines(24, 21, 12, 69) << black;
 }
 
 void Form1Test::calculatePrintsWarnsAndLogs()
@@ -330,6 +313,26 @@ void Form1Test::infoAndOutputOpenOneWindowEach()
     // Neither window belongs to the main window.
     for (QWidget *window : QApplication::topLevelWidgets())
         QVERIFY(window->parentWidget() == nullptr);
+}
+
+void Form1Test::screenReadersGetBoxNamesAndResults()
+{
+    const auto accessibleText = [](QObject *object, QAccessible::Text kind) {
+        return QAccessible::queryAccessibleInterface(object)->text(kind);
+    };
+    QCOMPARE(accessibleText(box("Text2"), QAccessible::Name), QStringLiteral("Rows M"));
+    QCOMPARE(accessibleText(box("Text3"), QAccessible::Name), QStringLiteral("Columns N"));
+    QCOMPARE(accessibleText(box("Text1"), QAccessible::Name),
+             QStringLiteral("Connection length C"));
+
+    type("Text2", QStringLiteral("6"));
+    type("Text3", QStringLiteral("7"));
+    type("Text1", QStringLiteral("4"));
+    click("Command1");
+    QCOMPARE(accessibleText(m_form.get(), QAccessible::Description),
+             resultLines(24, 21, 12, 69).join(QLatin1Char('\n')));
+    click("Command2");
+    QVERIFY(accessibleText(m_form.get(), QAccessible::Description).isEmpty());
 }
 
 QTEST_MAIN(Form1Test)
