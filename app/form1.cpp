@@ -29,13 +29,13 @@ constexpr int kPrintedLineCount = 5;
 QString printedNumber(double value)
 {
     return QLatin1StringView(value < 0 ? "-" : " ") + QString::number(std::abs(value), 'f', 0)
-        + QLatin1Char(' ');
+           + QLatin1Char(' ');
 }
 
 bool isUnrealistic(const LineCounts &counts)
 {
     return counts.Total <= 0 || counts.Horizontal <= 0 || counts.Vertical <= 0
-        || counts.Diagonal <= 0;
+           || counts.Diagonal <= 0;
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 
 namespace korvex {
 
-PrintSurface::PrintSurface(const QColor &initialColour) : m_colour(initialColour) { }
+PrintSurface::PrintSurface(const QColor &initialColour)
+    : m_colour(initialColour)
+{ }
 
 void PrintSurface::clear()
 {

@@ -22,7 +22,7 @@ bool AppendCalculationRecord(const QString &path, std::int16_t rows, std::int16_
         return false;
 
     const QByteArray record = recordLine("Columns:", rows) + recordLine("Rows:", columns)
-        + recordLine("Connection Length:", connectionLength) + "\r\n";
+                              + recordLine("Connection Length:", connectionLength) + "\r\n";
 
     // Unbuffered, so that a failing write shows in write() itself rather than at close.
     QFile file(path);

@@ -111,26 +111,46 @@ void Form1Test::calculatePrintsWarnsAndLogs_data()
     const QStringList none;
     const QColor black(Qt::black);
     const QColor red(Qt::red);
-    QTest::newRow("6x7 C4") << "6" << "7" << "4" << none << resultLines(24, 21, 12, 69) << black;
-    QTest::newRow("6x7 C-1") << "6" << "7" << "-1" << none << resultLines(54, 56, 72, 254) << black;
-    QTest::newRow("10x2 C4") << "10" << "2" << "4" << QStringList{kUnrealistic}
-                             << resultLines(-10, 14, -7, -10) << red;
-    QTest::newRow("5x5 C6") << "5" << "5" << "6" << QStringList{kUnrealistic}
-                            << resultLines(0, 0, 0, 0) << red;
-    QTest::newRow("90x90 C4") << "90" << "90" << "4" << none << resultLines(7830, 7830, 7569, 30798)
-                              << black;
-    QTest::newRow("91x91 C4") << "91" << "91" << "4" << QStringList{kOverflow} << none << black;
-    QTest::newRow("1x1 C128") << "1" << "1" << "128" << QStringList{kOverflow} << none << black;
-    QTest::newRow("rows 0") << "0" << "7" << "4" << QStringList{kMissing} << none << black;
-    QTest::newRow("connection length 0") << "6" << "7" << "0" << QStringList{kMissing} << none
-                                         << black;
-    QTest::newRow("columns empty") << "6" << "" << "4" << QStringList{kMissing} << none << black;
-    QTest::newRow("columns 12abc") << "6" << "12abc" << "4" << QStringList{kMissing} << none
-                                   << black;
-    QTest::newRow("rows 40000") << "40000" << "7" << "4" << QStringList{kMissing} << none
-                                << black;
-    QTest::newRow("rows 6.5 rounds to 6") << "6.5" << " 7 " << "+4" << none
-                                          << resultLines(24, 21, 12, 69) << black;
+    QTest::newRow("6x7 C4") << "6"
+                            << "7"
+                            << "4" << none << resultLines(24, 21, 12, 69) << black;
+    QTest::newRow("6x7 C-1") << "6"
+                             << "7"
+                             << "-1" << none << resultLines(54, 56, 72, 254) << black;
+    QTest::newRow("10x2 C4") << "10"
+                             << "2"
+                             << "4" << QStringList{kUnrealistic} << resultLines(-10, 14, -7, -10)
+                             << red;
+    QTest::newRow("5x5 C6") << "5"
+                            << "5"
+                            << "6" << QStringList{kUnrealistic} << resultLines(0, 0, 0, 0) << red;
+    QTest::newRow("90x90 C4") << "90"
+                              << "90"
+                              << "4" << none << resultLines(7830, 7830, 7569, 30798) << black;
+    QTest::newRow("91x91 C4") << "91"
+                              << "91"
+                              << "4" << QStringList{kOverflow} << none << black;
+    QTest::newRow("1x1 C128") << "1"
+                              << "1"
+                              << "128" << QStringList{kOverflow} << none << black;
+    QTest::newRow("rows 0") << "0"
+                            << "7"
+                            << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("connection length 0") << "6"
+                                         << "7"
+                                         << "0" << QStringList{kMissing} << none << black;
+    QTest::newRow("columns empty") << "6"
+                                   << ""
+                                   << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("columns 12abc") << "6"
+                                   << "12abc"
+                                   << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("rows 40000") << "40000"
+                                << "7"
+                                << "4" << QStringList{kMissing} << none << black;
+    QTest::newRow("rows 6.5 rounds to 6") << "6.5"
+                                          << " 7 "
+                                          << "+4" << none << resultLines(24, 21, 12, 69) << black;
 }
 
 void Form1Test::calculatePrintsWarnsAndLogs()

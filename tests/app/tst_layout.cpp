@@ -106,12 +106,18 @@ void LayoutTest::namedFontsFindTheirSubstitutes_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("pixelSize");
 
-    QTest::newRow("printed results") << "Form1" << "Form1" << 16;
-    QTest::newRow("box labels") << "Form1" << "Label3" << 13;
-    QTest::newRow("buttons") << "Form1" << "Command1" << 11;
-    QTest::newRow("web address") << "Form1" << "Label1" << 27;
-    QTest::newRow("log explanation") << "Form2" << "Label1" << 16;
-    QTest::newRow("About text") << "frmAbout" << "lblDescription" << 11;
+    QTest::newRow("printed results") << "Form1"
+                                     << "Form1" << 16;
+    QTest::newRow("box labels") << "Form1"
+                                << "Label3" << 13;
+    QTest::newRow("buttons") << "Form1"
+                             << "Command1" << 11;
+    QTest::newRow("web address") << "Form1"
+                                 << "Label1" << 27;
+    QTest::newRow("log explanation") << "Form2"
+                                     << "Label1" << 16;
+    QTest::newRow("About text") << "frmAbout"
+                                << "lblDescription" << 11;
 }
 
 void LayoutTest::namedFontsFindTheirSubstitutes()
@@ -125,8 +131,8 @@ void LayoutTest::namedFontsFindTheirSubstitutes()
     QVERIFY(widget);
     const QFontInfo font(widget->font());
     const QString expected = widget->font().family() == QLatin1String("Calibri")
-        ? QStringLiteral("Carlito")
-        : QStringLiteral("Liberation Sans");
+                                 ? QStringLiteral("Carlito")
+                                 : QStringLiteral("Liberation Sans");
 #ifndef Q_OS_WIN
     QCOMPARE(font.family(), expected);
 #endif

@@ -92,13 +92,13 @@ void RandomWalkTest::calculate()
     m_expectedPrinted.clear();
     if (inputs.Rows == 0 || inputs.Columns == 0 || inputs.ConnectionLength == 0) {
         m_expectedMessages.append(QStringLiteral("You Must enter values!!"));
-    } else if (const auto counts =
-                   korvex::ComputeLineCounts(inputs.Rows, inputs.Columns, inputs.ConnectionLength)) {
+    } else if (const auto counts = korvex::ComputeLineCounts(inputs.Rows, inputs.Columns,
+                                                             inputs.ConnectionLength)) {
         if (counts->Horizontal <= 0 || counts->Vertical <= 0 || counts->Diagonal <= 0
             || counts->Total <= 0)
             m_expectedMessages.append(QStringLiteral("Error, Unrealistic value"));
-        m_expectedPrinted = resultLines(counts->Horizontal, counts->Vertical,
-                                        int(counts->Diagonal), counts->Total);
+        m_expectedPrinted =
+            resultLines(counts->Horizontal, counts->Vertical, int(counts->Diagonal), counts->Total);
         m_expectedLog += QStringLiteral("\"Columns:\",%1\r\n\"Rows:\",%2\r\n"
                                         "\"Connection Length:\",%3\r\n\r\n")
                              .arg(inputs.Rows)
@@ -107,7 +107,8 @@ void RandomWalkTest::calculate()
                              .toLatin1();
         ++m_loggedCalculations;
     } else {
-        m_expectedMessages.append(QStringLiteral("Overflow: the values are too large to calculate"));
+        m_expectedMessages.append(
+            QStringLiteral("Overflow: the values are too large to calculate"));
     }
     click("Form1", "Command1");
 }

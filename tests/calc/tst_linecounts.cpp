@@ -65,6 +65,10 @@ void LineCountsTest::countsBoards_data()
     QTest::newRow("1169x7 C4") << 1169 << 7 << 4 << 4676 << 8162 << 4664.0 << 22166;
     QTest::newRow("1x1 C127") << 1 << 1 << 127 << -125 << -125 << 15625.0 << 31000;
     QTest::newRow("100x1 C100") << 100 << 1 << 100 << -9800 << 1 << -98.0 << -9995;
+    QTest::newRow("-125x1 C66: a step at exactly 32767")
+        << -125 << 1 << 66 << 8000 << -190 << 12160.0 << 32130;
+    QTest::newRow("-8192x0 C0: 4R at exactly -32768")
+        << -8192 << 0 << 0 << -8192 << 0 << -8191.0 << -24574;
     QTest::newRow("-3x4 C2") << -3 << 4 << 2 << -9 << -16 << -12.0 << -49;
 }
 
@@ -86,7 +90,8 @@ void LineCountsTest::countsBoards()
     QCOMPARE(int{counts->Total}, total);
 
     // Each count on its own gives the same as all four together.
-    QCOMPARE(korvex::Horizontal(rows, columns, connectionLength), std::optional(counts->Horizontal));
+    QCOMPARE(korvex::Horizontal(rows, columns, connectionLength),
+             std::optional(counts->Horizontal));
     QCOMPARE(korvex::Vertical(rows, columns, connectionLength), std::optional(counts->Vertical));
     QCOMPARE(korvex::Diagonal(rows, columns, connectionLength), std::optional(counts->Diagonal));
     QCOMPARE(korvex::Total(rows, columns, connectionLength), std::optional(counts->Total));
@@ -124,9 +129,9 @@ void LineCountsTest::overflowFails()
 // Whatever overflows, nothing that comes back may differ from the exact counts.
 void LineCountsTest::everyBoardOverflowsOrMatchesTheClosedForms()
 {
-    const QList<int> sides = {-32768, -8193, -300, -91, -17, -5, -1, 0,    1,    2,    3,
-                              4,      5,     6,    7,   9,   13,  50, 90,   91,   100,  127,
-                              128,    200,   1169, 1170, 4095, 8191, 8192, 32767};
+    const QList<int> sides = {-32768, -8193, -300, -91, -17,  -5,   -1,   0,    1,    2,
+                              3,      4,     5,    6,   7,    9,    13,   50,   90,   91,
+                              100,    127,   128,  200, 1169, 1170, 4095, 8191, 8192, 32767};
     int computed = 0;
     int overflowed = 0;
     for (int C = -130; C <= 130; ++C) {

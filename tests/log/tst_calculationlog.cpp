@@ -30,6 +30,7 @@ class CalculationLogTest : public QObject
 private Q_SLOTS:
     void init();
 
+    void driveCIsTheHomeFolderWithoutDriveLetters();
     void writesTheRecordBytes_data();
     void writesTheRecordBytes();
     void appendsAfterWhatIsThere();
@@ -48,6 +49,16 @@ void CalculationLogTest::init()
     QVERIFY(m_driveC->isValid());
     m_logFile = korvex::logFilePath(m_driveC->path());
     QCOMPARE(m_logFile, m_driveC->filePath(QStringLiteral("output.txt")));
+}
+
+void CalculationLogTest::driveCIsTheHomeFolderWithoutDriveLetters()
+{
+#ifdef Q_OS_WIN
+    QCOMPARE(korvex::logFilePath(korvex::driveCFolder()), QStringLiteral("C:/output.txt"));
+#else
+    QCOMPARE(korvex::logFilePath(korvex::driveCFolder()),
+             QDir::home().filePath(QStringLiteral("output.txt")));
+#endif
 }
 
 void CalculationLogTest::writesTheRecordBytes_data()

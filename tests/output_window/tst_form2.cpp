@@ -34,8 +34,7 @@ private Q_SLOTS:
 private:
     QWidget *openOutputWindow();
     void calculate(const QString &rows, const QString &columns, const QString &connectionLength);
-    template<typename T>
-    T *in(QWidget *window, const char *name)
+    template <typename T> T *in(QWidget *window, const char *name)
     {
         return window->findChild<T *>(name);
     }

@@ -14,7 +14,7 @@ QStringList resultLines(int horizontal, int vertical, int diagonal, int total)
 {
     const auto number = [](int value) {
         return (value < 0 ? QStringLiteral("-") : QStringLiteral(" "))
-            + QString::number(std::abs(value)) + QLatin1Char(' ');
+               + QString::number(std::abs(value)) + QLatin1Char(' ');
     };
     return {QStringLiteral("Horizontal:     ") + number(horizontal),
             QStringLiteral("Vertical:       ") + number(vertical),
