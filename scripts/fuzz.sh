@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of fuzz/ with clang++-14 in build-fuzz/ and runs them side
+# by side, each for KORVEX_FUZZ_SECONDS seconds (60 unless set) on a copy of its seed corpus
+# in build-fuzz/corpus/, so that the committed seeds stay as they are. Prints how many inputs
+# each target ran; fails when one of them finds a crash, which it leaves in build-fuzz/crashes/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${KORVEX_FUZZ_SECONDS:-60}
+targets=(fuzz_textconversion fuzz_linecounts)
+# fuzz_linecounts reads only six bytes; fuzz_textconversion checks texts up to 64 bytes
+# against its reference and converts the longer ones only.
+declare -A maxLength=([fuzz_textconversion]=128 [fuzz_linecounts]=6)
+
+cmake -S fuzz -B build-fuzz -G Ninja \
+    -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-fuzz
+
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+declare -A pids
+for target in "${targets[@]}"; do
+    corpus=build-fuzz/corpus/$target
+    rm -rf "$corpus"
+    mkdir -p "$corpus" build-fuzz/crashes
+    cp fuzz/corpus/"$target"/* "$corpus"/
+    build-fuzz/"$target" -max_total_time="$seconds" -max_len="${maxLength[$target]}" \
+        -timeout=10 -print_final_stats=1 -artifact_prefix=build-fuzz/crashes/"$target"- \
+        "$corpus" >build-fuzz/"$target".log 2>&1 &
+    pids[$target]=$!
+done
+
+failed=0
+for target in "${targets[@]}"; do
+    if wait "${pids[$target]}"; then
+        done=$(grep -Eo 'Done [0-9]+ runs in [0-9]+ second\(s\)' build-fuzz/"$target".log | tail -1)
+        echo "$target: ${done:-finished, but printed no run count}"
+    else
+        failed=1
+        echo "$target: FAILED, see build-fuzz/$target.log; the end of it:"
+        tail -n 40 build-fuzz/"$target".log
+    fi
+done
+exit "$failed"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds Korvex with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/ and runs
+# the whole test suite there without a display; any sanitizer report fails the run.
+# Set KORVEX_SANITIZE_SKIP_E2E=1 to leave out the end-to-end test (label e2e).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sanitizers=-fsanitize=address,undefined
+cmake -S . -B build-asan -G Ninja \
+    -DCMAKE_CXX_COMPILER=g++ \
+    -DCMAKE_BUILD_TYPE=Debug \
+    -DKORVEX_WARNINGS_AS_ERRORS=ON \
+    -DCMAKE_CXX_FLAGS="$sanitizers -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
+    -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers"
+cmake --build build-asan
+
+# No strict_string_checks: libxkbcommon-x11 passes strndup() buffers without a final NUL,
+# which is allowed but reported under it, and the e2e test's korvex would stop at start.
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
+export QT_QPA_PLATFORM=offscreen
+
+exclude=()
+if [[ ${KORVEX_SANITIZE_SKIP_E2E:-0} == 1 ]]; then exclude=(-LE e2e); fi
+ctest --test-dir build-asan --output-on-failure "${exclude[@]}"
