@@ -1,6 +1,7 @@
 #include "applicationsetup.h"
 
 #include "applicationinfo.h"
+#include "pixelfont.h"
 
 #include <QApplication>
 #include <QFont>
@@ -22,6 +23,9 @@ void setUpApplication()
     // the same metrics stand in, so that no caption outgrows its box.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
+    // Most controls use it, and setting it here keeps the platform's default font from
+    // being loaded at all.
+    QApplication::setFont(pixelFont(kLayoutFontFamily, 11));
 }
 
 } // namespace korvex

@@ -7,6 +7,7 @@
 #include "linecounts.h"
 #include "logfile.h"
 #include "messagebox.h"
+#include "pixelfont.h"
 #include "form2.h"
 #include "textconversion.h"
 
@@ -44,10 +45,13 @@ Form1::Form1(const QString &driveFolder, QWidget *parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::Form1>()),
       m_logFile(logFilePath(driveFolder)),
-      m_surface(palette().color(QPalette::WindowText))
+      m_surface(pixelFont(kLayoutFontFamily, 16), palette().color(QPalette::WindowText))
 {
     ui->setupUi(this);
     setFixedSize(size());
+    for (QLabel *label : {ui->Label2, ui->Label3, ui->Label4})
+        label->setFont(pixelFont(kLayoutFontFamily, 13));
+    ui->Label1->setFont(pixelFont(QStringLiteral("Calibri"), 27));
     ui->Label5->setText(tr("by the Korvex team v") + versionNumber());
     ui->Picture1->setPixmap(QPixmap(QStringLiteral(":/korvex/picture.jpg")));
 
@@ -74,7 +78,7 @@ Form1::~Form1()
 void Form1::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    m_surface.paint(painter, font(), kPrintedLineCount, ui->Frame1->y());
+    m_surface.paint(painter, kPrintedLineCount, ui->Frame1->y());
 }
 
 // The other windows are not owned by this one, so closing it would leave them holding the

@@ -7,8 +7,9 @@
 
 namespace korvex {
 
-PrintSurface::PrintSurface(const QColor &initialColour)
-    : m_colour(initialColour)
+PrintSurface::PrintSurface(const QFont &font, const QColor &initialColour)
+    : m_font(font),
+      m_colour(initialColour)
 { }
 
 void PrintSurface::clear()
@@ -21,9 +22,9 @@ void PrintSurface::printLine(const QString &label, const QString &number)
     m_lines.append({label, number});
 }
 
-void PrintSurface::paint(QPainter &painter, const QFont &font, int maxLines, int maxHeight) const
+void PrintSurface::paint(QPainter &painter, int maxLines, int maxHeight) const
 {
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(m_font);
     // Drop the leading between lines when the full line spacing would not fit.
     const int lineStep =
         metrics.lineSpacing() * maxLines <= maxHeight ? metrics.lineSpacing() : metrics.height();
@@ -31,7 +32,7 @@ void PrintSurface::paint(QPainter &painter, const QFont &font, int maxLines, int
     for (const Line &line : m_lines)
         numberColumn = std::max(numberColumn, metrics.horizontalAdvance(line.label));
 
-    painter.setFont(font);
+    painter.setFont(m_font);
     painter.setPen(m_colour);
     int baseline = metrics.ascent();
     for (const Line &line : m_lines) {

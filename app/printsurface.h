@@ -22,7 +22,7 @@ public:
         QString number;
     };
 
-    explicit PrintSurface(const QColor &initialColour);
+    PrintSurface(const QFont &font, const QColor &initialColour);
 
     void clear();
     void printLine(const QString &label = {}, const QString &number = {});
@@ -31,12 +31,14 @@ public:
     void setColour(const QColor &colour) { m_colour = colour; }
 
     const QList<Line> &lines() const { return m_lines; }
+    QFont font() const { return m_font; }
 
-    // Draws the lines with font, stepping them so that maxLines fit into maxHeight.
-    void paint(QPainter &painter, const QFont &font, int maxLines, int maxHeight) const;
+    // Draws the lines, stepping them so that maxLines fit into maxHeight.
+    void paint(QPainter &painter, int maxLines, int maxHeight) const;
 
 private:
     QList<Line> m_lines;
+    QFont m_font;
     QColor m_colour;
 };
 

@@ -98,12 +98,13 @@ void LineCountsBenchmark::addBoardSet()
 void LineCountsBenchmark::computeLineCounts()
 {
     QFETCH(const QList<Board>, boards);
-    QBENCHMARK {
+    QBENCHMARK
+    {
         std::int64_t checksum = 0;
         for (const auto &b : boards) {
             const auto counts = korvex::ComputeLineCounts(b.rows, b.columns, b.connectionLength);
             checksum += counts ? counts->Horizontal + counts->Vertical
-                                   + std::int64_t(counts->Diagonal) + counts->Total
+                                     + std::int64_t(counts->Diagonal) + counts->Total
                                : -1;
         }
         sink = checksum;
@@ -113,7 +114,8 @@ void LineCountsBenchmark::computeLineCounts()
 void LineCountsBenchmark::closedForms()
 {
     QFETCH(const QList<Board>, boards);
-    QBENCHMARK {
+    QBENCHMARK
+    {
         std::int64_t checksum = 0;
         for (const auto &b : boards) {
             const auto counts = ::closedForms(b.rows, b.columns, b.connectionLength);

@@ -50,14 +50,14 @@ std::optional<std::int16_t> Total(std::int16_t R, std::int16_t N, std::int16_t C
     return k.result(t);
 }
 
-// Both diagonal directions together are what the total leaves after the straight runs.
-// The steps have no side effects, so checking the partial results together finds an
-// overflow exactly when working through them one by one would.
-std::optional<double> Diagonal(std::int16_t R, std::int16_t N, std::int16_t C)
+namespace {
+
+// Both diagonal directions together are what the total leaves after the straight runs;
+// one direction is half of that, always a whole number.
+std::optional<double> oneDiagonalDirection(std::optional<std::int16_t> total,
+                                           std::optional<std::int16_t> vertical,
+                                           std::optional<std::int16_t> horizontal)
 {
-    const auto total = Total(R, N, C);
-    const auto vertical = Vertical(R, N, C);
-    const auto horizontal = Horizontal(R, N, C);
     if (!total || !vertical || !horizontal)
         return std::nullopt;
     Checked16 k;
@@ -66,17 +66,25 @@ std::optional<double> Diagonal(std::int16_t R, std::int16_t N, std::int16_t C)
     const auto bothDirections = k.result(t);
     if (!bothDirections)
         return std::nullopt;
-    // Always even, so the halving is exact.
     return static_cast<double>(*bothDirections) / 2.0;
 }
 
+} // namespace
+
+std::optional<double> Diagonal(std::int16_t R, std::int16_t N, std::int16_t C)
+{
+    return oneDiagonalDirection(Total(R, N, C), Vertical(R, N, C), Horizontal(R, N, C));
+}
+
+// The steps have no side effects, so the diagonal can reuse the other three counts: it
+// overflows exactly when working through its own steps would.
 std::optional<LineCounts> ComputeLineCounts(std::int16_t R, std::int16_t N, std::int16_t C)
 {
     const auto horizontal = Horizontal(R, N, C);
     const auto vertical = Vertical(R, N, C);
-    const auto diagonal = Diagonal(R, N, C);
     const auto total = Total(R, N, C);
-    if (!horizontal || !vertical || !diagonal || !total)
+    const auto diagonal = oneDiagonalDirection(total, vertical, horizontal);
+    if (!diagonal)
         return std::nullopt;
     return LineCounts{*horizontal, *vertical, *diagonal, *total};
 }

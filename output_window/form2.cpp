@@ -3,6 +3,7 @@
 
 #include "logfile.h"
 #include "messagebox.h"
+#include "pixelfont.h"
 
 #include <QFile>
 
@@ -15,6 +16,7 @@ Form2::Form2(const QString &logFile, QWidget *parent)
 {
     ui->setupUi(this);
     setFixedSize(size());
+    ui->Label1->setFont(pixelFont(kLayoutFontFamily, 16));
     // View Output has never had anything to show.
     connect(ui->Command2, &QPushButton::clicked, this, &Form2::deleteLogFile);
     connect(ui->Command3, &QPushButton::clicked, this, &QWidget::hide);
