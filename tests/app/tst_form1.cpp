@@ -52,6 +52,7 @@ private Q_SLOTS:
     void unrealisticResultsStayRedUntilTheNextCalculate();
     void resultsAreDrawnAboveTheButtonRowAndSurviveRepaints();
     void tabVisitsTheControlsInTheirOrder();
+    void enterPressesOnlyTheFocusedButton();
     void exitEndsTheProgram();
     void closingTheWindowEndsTheProgram();
     void infoAndOutputOpenOneWindowEach();
@@ -300,6 +301,22 @@ void Form1Test::tabVisitsTheControlsInTheirOrder()
         visited.append(QApplication::focusWidget()->objectName());
     }
     QCOMPARE(visited, expected);
+}
+
+void Form1Test::enterPressesOnlyTheFocusedButton()
+{
+    type("Text2", QStringLiteral("6"));
+    type("Text3", QStringLiteral("7"));
+    type("Text1", QStringLiteral("4"));
+    QTest::keyClick(box("Text1"), Qt::Key_Return);
+    QTest::keyClick(box("Text1"), Qt::Key_Escape);
+    QVERIFY(printedText(*m_form).isEmpty());
+
+    button("Command1")->setFocus();
+    QTest::keyClick(button("Command1"), Qt::Key_Return);
+    QCOMPARE(printedText(*m_form), resultLines(24, 21, 12, 69));
+    QTest::keyClick(button("Command1"), Qt::Key_Escape);
+    QCOMPARE(printedText(*m_form), resultLines(24, 21, 12, 69));
 }
 
 void Form1Test::exitEndsTheProgram()
