@@ -1,14 +1,14 @@
 #include "form1.h"
 #include "ui_form1.h"
 
-#include "frmabout.h"
 #include "applicationinfo.h"
 #include "calculationlog.h"
+#include "form2.h"
+#include "frmabout.h"
 #include "linecounts.h"
 #include "logfile.h"
 #include "messagebox.h"
 #include "pixelfont.h"
-#include "form2.h"
 #include "textconversion.h"
 
 #include <QAccessible>

@@ -21,8 +21,8 @@ class frmAbout;
 
 // The main window: three boxes feed the stored inputs, Calculate prints the line counts
 // onto the window itself and logs the inputs. The output-file window and the About window
-// are made on first use and kept; neither is owned by this window, so each can lie in front
-// of it or behind it.
+// are made on first use; neither is owned by this window, so each can lie in front of it or
+// behind it.
 class Form1 : public QWidget
 {
     Q_OBJECT
