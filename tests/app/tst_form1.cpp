@@ -62,6 +62,7 @@ private:
     QLineEdit *box(const char *name) { return m_form->findChild<QLineEdit *>(name); }
     QPushButton *button(const char *name) { return m_form->findChild<QPushButton *>(name); }
     void type(const char *boxName, const QString &text);
+    void enter(const QString &rows, const QString &columns, const QString &connectionLength);
     void click(const char *buttonName) { QTest::mouseClick(button(buttonName), Qt::LeftButton); }
 
     std::unique_ptr<QTemporaryDir> m_driveC;
@@ -98,6 +99,14 @@ void Form1Test::type(const char *boxName, const QString &text)
         QTest::keyClick(edit, Qt::Key_Delete);
     else
         QTest::keyClicks(edit, text);
+}
+
+// Types into the three boxes from top to bottom.
+void Form1Test::enter(const QString &rows, const QString &columns, const QString &connectionLength)
+{
+    type("Text2", rows);
+    type("Text3", columns);
+    type("Text1", connectionLength);
 }
 
 void Form1Test::calculatePrintsWarnsAndLogs_data()
@@ -163,9 +172,7 @@ void Form1Test::calculatePrintsWarnsAndLogs()
     QFETCH(QStringList, printed);
     QFETCH(QColor, colour);
 
-    type("Text2", rows);
-    type("Text3", columns);
-    type("Text1", connectionLength);
+    enter(rows, columns, connectionLength);
     // While a message is up, nothing has been printed yet.
     QStringList printedWhileShown;
     m_messages->whileShown = [&] { printedWhileShown = printedText(*m_form); };
@@ -243,9 +250,7 @@ void Form1Test::unrealisticResultsStayRedUntilTheNextCalculate()
     const QColor initial = m_form->printSurface().colour();
     QVERIFY(initial != QColor(Qt::red));
 
-    type("Text2", QStringLiteral("10"));
-    type("Text3", QStringLiteral("2"));
-    type("Text1", QStringLiteral("4"));
+    enter(QStringLiteral("10"), QStringLiteral("2"), QStringLiteral("4"));
     click("Command1");
     QCOMPARE(m_form->printSurface().colour(), QColor(Qt::red));
 
@@ -261,9 +266,7 @@ void Form1Test::unrealisticResultsStayRedUntilTheNextCalculate()
 
 void Form1Test::resultsAreDrawnAboveTheButtonRowAndSurviveRepaints()
 {
-    type("Text2", QStringLiteral("10"));
-    type("Text3", QStringLiteral("2"));
-    type("Text1", QStringLiteral("4"));
+    enter(QStringLiteral("10"), QStringLiteral("2"), QStringLiteral("4"));
     click("Command1");
     QCOMPARE(printedText(*m_form).size(), 5);
 
@@ -305,9 +308,7 @@ void Form1Test::tabVisitsTheControlsInTheirOrder()
 
 void Form1Test::enterPressesOnlyTheFocusedButton()
 {
-    type("Text2", QStringLiteral("6"));
-    type("Text3", QStringLiteral("7"));
-    type("Text1", QStringLiteral("4"));
+    enter(QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("4"));
     QTest::keyClick(box("Text1"), Qt::Key_Return);
     QTest::keyClick(box("Text1"), Qt::Key_Escape);
     QVERIFY(printedText(*m_form).isEmpty());
@@ -362,9 +363,7 @@ void Form1Test::screenReadersGetBoxNamesAndResults()
     QCOMPARE(accessibleText(box("Text1"), QAccessible::Name),
              QStringLiteral("Connection length C"));
 
-    type("Text2", QStringLiteral("6"));
-    type("Text3", QStringLiteral("7"));
-    type("Text1", QStringLiteral("4"));
+    enter(QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("4"));
     click("Command1");
     QCOMPARE(accessibleText(m_form.get(), QAccessible::Description),
              resultLines(24, 21, 12, 69).join(QLatin1Char('\n')));
