@@ -2,6 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
+#include <sys/stat.h>
 
 namespace korvex {
 namespace {
@@ -16,18 +23,31 @@ QString driveCFolder()
 #ifdef Q_OS_WIN
     return kLogFile.left(kDrivePrefixLength);
 #else
-    return QDir::homePath();
+    // An unset, empty or relative HOME must not put the log at the root of the file system
+    // or wherever Korvex was started: the password entry knows the home folder then.
+    QString home = qEnvironmentVariable("HOME");
+    if (!QDir::isAbsolutePath(home)) {
+        const passwd *entry = ::getpwuid(::getuid());
+        home = entry && entry->pw_dir ? QFile::decodeName(entry->pw_dir) : QString();
+    }
+    return QDir::isAbsolutePath(home) && QFileInfo(home).isDir() ? home : QString();
 #endif
 }
 
 QString logFilePath(const QString &driveFolder)
 {
+    if (driveFolder.isEmpty())
+        return {};
     return QDir(driveFolder).filePath(kLogFile.mid(kDrivePrefixLength));
 }
 
-bool isMarkedReadOnly(const QString &path)
+bool removeLogFile(const QString &path)
 {
-    return QFile::exists(path) && !(QFile::permissions(path) & QFileDevice::WriteOwner);
+    // Looked at, not opened: opening a named pipe would wait for its other end.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    return !path.isEmpty() && ::stat(name.constData(), &status) == 0 && S_ISREG(status.st_mode)
+           && (status.st_mode & S_IWUSR) && ::unlink(name.constData()) == 0;
 }
 
 } // namespace korvex

@@ -5,8 +5,6 @@
 #include "messagebox.h"
 #include "pixelfont.h"
 
-#include <QFile>
-
 namespace korvex {
 
 Form2::Form2(const QString &logFile, QWidget *parent)
@@ -25,12 +23,11 @@ Form2::Form2(const QString &logFile, QWidget *parent)
 
 Form2::~Form2() = default;
 
-// Deleting is silent when it fails: a missing file, a read-only one, no drive.
+// Deleting is silent when it fails: a missing file, a read-only one, a pipe, no drive.
 void Form2::deleteLogFile()
 {
-    if (isMarkedReadOnly(m_logFile) || !QFile::remove(m_logFile))
-        return;
-    showMessage(tr("Output.txt Deleted"));
+    if (removeLogFile(m_logFile))
+        showMessage(tr("Output.txt Deleted"));
 }
 
 } // namespace korvex

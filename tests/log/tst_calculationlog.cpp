@@ -2,9 +2,21 @@
 #include "logfile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using korvex::AppendCalculationRecord;
 
@@ -12,6 +24,8 @@ namespace {
 
 QByteArray contents(const QString &path)
 {
+    if (path.isEmpty())
+        return {};
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -30,6 +44,7 @@ class CalculationLogTest : public QObject
 private Q_SLOTS:
     void init();
 
+    void driveCIsTheHomeFolderWithoutDriveLetters_data();
     void driveCIsTheHomeFolderWithoutDriveLetters();
     void writesTheRecordBytes_data();
     void writesTheRecordBytes();
@@ -37,6 +52,9 @@ private Q_SLOTS:
     void failsWithoutTouchingTheFile_data();
     void failsWithoutTouchingTheFile();
     void failedWriteLeavesNoFileOpen();
+    void fullDiskLeavesWholeRecordsOnly();
+    void specialFileIsLeftAloneAtOnce_data();
+    void specialFileIsLeftAloneAtOnce();
 
 private:
     std::unique_ptr<QTemporaryDir> m_driveC;
@@ -51,13 +69,54 @@ void CalculationLogTest::init()
     QCOMPARE(m_logFile, m_driveC->filePath(QStringLiteral("output.txt")));
 }
 
+// The home folder of the password entry stands in for a HOME that is not an absolute path;
+// an absolute HOME that does not exist means there is no drive C.
+void CalculationLogTest::driveCIsTheHomeFolderWithoutDriveLetters_data()
+{
+    QTest::addColumn<bool>("homeSet");
+    QTest::addColumn<QByteArray>("home");
+    QTest::addColumn<QString>("driveC");
+
+#ifndef Q_OS_WIN
+    const passwd *entry = ::getpwuid(::getuid());
+    const QString passwordHome = entry ? QFile::decodeName(entry->pw_dir) : QString();
+    const QString fallback = QDir::isAbsolutePath(passwordHome) && QFileInfo(passwordHome).isDir()
+                                 ? passwordHome
+                                 : QString();
+    const QString existing = QDir::tempPath();
+
+    QTest::newRow("HOME unset") << false << QByteArray() << fallback;
+    QTest::newRow("HOME empty") << true << QByteArray() << fallback;
+    QTest::newRow("HOME relative") << true << QByteArray("korvex-home") << fallback;
+    QTest::newRow("HOME an existing folder") << true << QFile::encodeName(existing) << existing;
+    QTest::newRow("HOME a missing folder")
+        << true << QByteArray("/no/such/korvex/home") << QString();
+#endif
+}
+
 void CalculationLogTest::driveCIsTheHomeFolderWithoutDriveLetters()
 {
 #ifdef Q_OS_WIN
     QCOMPARE(korvex::logFilePath(korvex::driveCFolder()), QStringLiteral("C:/output.txt"));
 #else
-    QCOMPARE(korvex::logFilePath(korvex::driveCFolder()),
-             QDir::home().filePath(QStringLiteral("output.txt")));
+    QFETCH(bool, homeSet);
+    QFETCH(QByteArray, home);
+    QFETCH(QString, driveC);
+
+    const QByteArray savedHome = qgetenv("HOME");
+    const bool hadHome = qEnvironmentVariableIsSet("HOME");
+    const auto restoreHome = qScopeGuard([&] {
+        if (hadHome)
+            qputenv("HOME", savedHome);
+        else
+            qunsetenv("HOME");
+    });
+    if (homeSet)
+        qputenv("HOME", home);
+    else
+        qunsetenv("HOME");
+
+    QCOMPARE(korvex::driveCFolder(), driveC);
 #endif
 }
 
@@ -109,6 +168,7 @@ void CalculationLogTest::failsWithoutTouchingTheFile_data()
     QTest::addColumn<QString>("situation");
 
     QTest::newRow("no folder for drive C") << QStringLiteral("missing drive");
+    QTest::newRow("no drive C at all") << QStringLiteral("no drive");
     QTest::newRow("file marked read-only") << QStringLiteral("read-only");
     QTest::newRow("folder where the file should be") << QStringLiteral("folder");
 }
@@ -121,6 +181,8 @@ void CalculationLogTest::failsWithoutTouchingTheFile()
     QByteArray before;
     if (situation == QLatin1String("missing drive")) {
         path = korvex::logFilePath(m_driveC->filePath(QStringLiteral("no-such-drive")));
+    } else if (situation == QLatin1String("no drive")) {
+        path = korvex::logFilePath(QString());
     } else if (situation == QLatin1String("read-only")) {
         QVERIFY(AppendCalculationRecord(path, 1, 2, 3));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
@@ -142,6 +204,89 @@ void CalculationLogTest::failedWriteLeavesNoFileOpen()
     const int openBefore = openFileDescriptors();
     QVERIFY(!AppendCalculationRecord(m_logFile, 6, 7, 4));
     QCOMPARE(openFileDescriptors(), openBefore);
+}
+
+// A file-size limit stands in for a full disk: the first write of the record comes back
+// short, the next one fails. The limit is set in a child process, so that nothing else of
+// the test runs under it, and ends with it, which frees the space again.
+void CalculationLogTest::fullDiskLeavesWholeRecordsOnly()
+{
+    const QByteArray record("\"Columns:\",6\r\n\"Rows:\",7\r\n\"Connection Length:\",4\r\n\r\n");
+    QVERIFY(AppendCalculationRecord(m_logFile, 6, 7, 4));
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{.rlim_cur = 67, .rlim_max = RLIM_INFINITY};
+        ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) == 0
+                        && !AppendCalculationRecord(m_logFile, 6, 7, 4)
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the append did not fail");
+    QCOMPARE(contents(m_logFile), record);
+
+    QVERIFY(AppendCalculationRecord(m_logFile, 6, 7, 4));
+    QCOMPARE(contents(m_logFile), record + record);
+}
+
+// A named pipe without a reader would block the opening; with one, the record would go to
+// the reader; /dev/full fails each write. None of them is a log file.
+void CalculationLogTest::specialFileIsLeftAloneAtOnce_data()
+{
+    QTest::addColumn<QString>("special");
+
+    QTest::newRow("named pipe") << QStringLiteral("fifo");
+    QTest::newRow("named pipe with a reader") << QStringLiteral("fifo with reader");
+    QTest::newRow("link to /dev/full") << QStringLiteral("/dev/full");
+}
+
+void CalculationLogTest::specialFileIsLeftAloneAtOnce()
+{
+    QFETCH(QString, special);
+
+    const QByteArray path = QFile::encodeName(m_logFile);
+    int reader = -1;
+    if (special.startsWith(QLatin1String("fifo"))) {
+        QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+        if (special == QLatin1String("fifo with reader"))
+            reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+    } else {
+        QVERIFY(QFile::link(special, m_logFile));
+    }
+    const auto closeReader = qScopeGuard([reader] {
+        if (reader >= 0)
+            ::close(reader);
+    });
+
+    // Standard error goes to a file for the call; the alarm ends a test that would hang.
+    QTemporaryFile errors;
+    QVERIFY(errors.open());
+    const int savedError = ::dup(STDERR_FILENO);
+    ::dup2(errors.handle(), STDERR_FILENO);
+    ::alarm(10);
+    QElapsedTimer timer;
+    timer.start();
+    const bool appended = AppendCalculationRecord(m_logFile, 6, 7, 4);
+    const bool removed = korvex::removeLogFile(m_logFile);
+    const qint64 elapsed = timer.elapsed();
+    ::alarm(0);
+    ::dup2(savedError, STDERR_FILENO);
+    ::close(savedError);
+
+    QVERIFY(!appended);
+    QVERIFY(!removed);
+    QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed) + " ms"));
+    QCOMPARE(errors.readAll(), QByteArray());
+    struct stat status;
+    QCOMPARE(::lstat(path.constData(), &status), 0);
+    if (reader >= 0) {
+        char byte;
+        QVERIFY(::read(reader, &byte, 1) <= 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(CalculationLogTest)

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using korvex::Form1;
 
 class Form2Test : public QObject
@@ -143,6 +145,7 @@ void Form2Test::failedDeletionShowsNothingAndChangesNothing_data()
     QTest::newRow("no log file") << QStringLiteral("none");
     QTest::newRow("log file marked read-only") << QStringLiteral("read-only");
     QTest::newRow("folder where the log should be") << QStringLiteral("folder");
+    QTest::newRow("named pipe where the log should be") << QStringLiteral("fifo");
 }
 
 void Form2Test::failedDeletionShowsNothingAndChangesNothing()
@@ -154,6 +157,8 @@ void Form2Test::failedDeletionShowsNothingAndChangesNothing()
         QVERIFY(QFile::setPermissions(m_logFile, QFileDevice::ReadOwner));
     } else if (situation == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(m_logFile));
+    } else if (situation == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_logFile).constData(), 0644), 0);
     }
     const bool existedBefore = QFileInfo::exists(m_logFile);
 
