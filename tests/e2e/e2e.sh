@@ -153,5 +153,61 @@ wait "$KORVEX_PID" || status=$?
 KORVEX_PID=""
 ((status == 0)) || fail "korvex exited with status $status: $(cat "$WORK/korvex.log")"
 
+# calculate_with_home HOME_VALUE PASSWORD_HOME: runs korvex from $WORK/cwd with HOME unset
+# (HOME_VALUE "-") or set to HOME_VALUE, in a private mount namespace whose /etc/passwd gives
+# the user PASSWORD_HOME as home folder, so that the real home is never written to; there it
+# calculates 6 rows, 7 columns, length 4 and exits. Returns 2 when no namespace can be made.
+calculate_with_home() {
+    local home_value=$1 password_home=$2 namespace=(--mount) home_setting=(-u HOME) window korvex
+    korvex=$(realpath "$KORVEX")
+    ((EUID == 0)) || namespace=(--map-root-user --mount)
+    [[ $home_value == - ]] || home_setting=("HOME=$home_value")
+    # Inside the namespace the user is root (uid 0) either way.
+    awk -F: -v OFS=: -v home="$password_home" '$3 == 0 { $6 = home } { print }' /etc/passwd \
+        >"$WORK/passwd"
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    local bind='mount --bind "$1" /etc/passwd && shift && exec "$@"'
+    unshare "${namespace[@]}" bash -c "$bind" - "$WORK/passwd" true 2>/dev/null || return 2
+    (cd "$WORK/cwd" && exec unshare "${namespace[@]}" bash -c "$bind" - "$WORK/passwd" \
+        env "${home_setting[@]}" "$korvex") >"$WORK/korvex-home.log" 2>&1 &
+    KORVEX_PID=$!
+    window=$(wait_for_window '^Korvex $')
+    xdotool windowmove --sync "$window" 0 0
+    type_into "$window" 392 20 6
+    type_into "$window" 392 52 7
+    type_into "$window" 392 84 4
+    click_in "$window" 52 128
+    click_in "$window" 404 128
+    timeout 5 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex is still running after Exit"
+    wait "$KORVEX_PID" || fail "korvex failed: $(cat "$WORK/korvex-home.log")"
+    KORVEX_PID=""
+}
+
+# The state of the places an unusable HOME once sent the log to: the root folder and the
+# real home folder of the user.
+outside_logs() {
+    local real_home
+    real_home=$(getent passwd "$(id -u)" | cut -d: -f6)
+    stat -c '%n %s %Y' /output.txt "$real_home/output.txt" 2>&1 || true
+}
+
+step "logging with HOME unset, then with neither HOME nor the password entry usable"
+# A relative HOME names a folder that exists, so that following it would show.
+mkdir -p "$WORK/cwd/korvex-home" "$WORK/password-home"
+outside_before=$(outside_logs)
+status=0
+calculate_with_home - "$WORK/password-home" || status=$?
+if ((status == 2)); then
+    echo "e2e: skipped the HOME checks: no private mount namespace can be made here"
+else
+    cmp "$WORK/expected.txt" "$WORK/password-home/output.txt" \
+        || fail "with HOME unset, the log is not in the password entry's home folder"
+    rm "$WORK/password-home/output.txt"
+    calculate_with_home korvex-home "$WORK/no-such-home"
+    stray=$(find "$WORK" -name output.txt)
+    [[ -z $stray ]] || fail "korvex wrote a log where it should not: $stray"
+    [[ $(outside_logs) == "$outside_before" ]] || fail "a log changed outside: $(outside_logs)"
+fi
+
 echo "e2e passed in $((SECONDS - started)) s: refused input, log of 6x7 C4, Delete Output," \
     "About, Exit; screenshots in $SHOTS"

@@ -252,8 +252,10 @@ void CalculationLogTest::specialFileIsLeftAloneAtOnce()
     int reader = -1;
     if (special.startsWith(QLatin1String("fifo"))) {
         QCOMPARE(::mkfifo(path.constData(), 0644), 0);
-        if (special == QLatin1String("fifo with reader"))
+        if (special == QLatin1String("fifo with reader")) {
             reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(reader >= 0);
+        }
     } else {
         QVERIFY(QFile::link(special, m_logFile));
     }
