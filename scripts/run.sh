@@ -10,6 +10,8 @@ if [[ ! -f $build/build.ninja ]]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
         -DKORVEX_WARNINGS_AS_ERRORS=OFF
 fi
-# Ninja re-runs CMake itself when a CMakeLists.txt changed, and does nothing when all is built.
-ninja -C "$build" --quiet korvex
+# Ninja re-runs CMake itself when a CMakeLists.txt changed; its dry run costs milliseconds.
+if grep -q '^\[' <<<"$(ninja -C "$build" -n korvex)"; then
+    ninja -C "$build" korvex
+fi
 exec "$build"/app/korvex "$@"
