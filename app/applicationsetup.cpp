@@ -15,6 +15,8 @@ void setUpApplication()
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(applicationTitle());
     QApplication::setApplicationVersion(versionNumber());
+    // Wayland shells match the windows to the menu entry and its icon by this id.
+    QGuiApplication::setDesktopFileName(applicationId());
     // Fusion draws the buttons in the windows' own colour on every platform.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex.png")));

@@ -1,17 +1,14 @@
 #!/bin/bash
-# Regenerates the Korvex image assets next to this script:
-#   korvex.png     32x32 program icon (palette PNG): a 4x4 grid with one diagonal run
-#   korvex.ico     the same icon as a Windows .ico (8-bit palette)
-#   korvex-48.png  the same design drawn at 48x48
+# Regenerates the banner next to this script:
 #   picture.jpg    424x129 baseline JPEG banner: the name plus a 7x4 grid with
 #                  runs in all four directions
+# The icons are not made here: the build renders every size of them from korvex.svg.
 # Needs ImageMagick 6 (convert) and fonts-liberation.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BG='rgb(128,128,255)'
 FONT=/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf
-PNG=(-strip -define png:exclude-chunks=date,time)
 
 # Grid geometry (set by the caller): top-left corner GX,GY, cell pitch P,
 # line width L, size COLS x ROWS, canvas size W x H.
@@ -53,16 +50,6 @@ fill() {  # top-colour bottom-colour mvg: paint cells with a per-cell vertical s
           \( -size ${W}x$H xc:black +antialias -fill white -draw "$3" \) -composite )
 }
 WHITE=('white' '#c0c0dc')
-
-icon() {  # size margin pitch line radius file
-  W=$1 H=$1 GX=$2 GY=$2 P=$3 L=$4 COLS=4 ROWS=4 ARGS=(); declare -gA USED=()
-  run 0 0 1 1 4; plain
-  frame $5; fill "${WHITE[@]}" "$PLAIN"; fill '#ff5060' '#b80018' "$RUN"
-  convert -size ${W}x$H xc:"$BG" "${ARGS[@]}" "${PNG[@]}" "PNG8:$6"
-}
-icon 32 1 7 2 3 korvex.png
-icon 48 3 10 2 4 korvex-48.png
-convert korvex.png -type Palette korvex.ico   # exact pixels, 8-bit palette BMP inside
 
 # Banner: name on the left, 7x4 grid on the right.
 W=424 H=129 GX=228 GY=11 P=26 L=2 COLS=7 ROWS=4 ARGS=(); declare -gA USED=()

@@ -14,4 +14,9 @@ QString versionNumber()
     return QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
 }
 
+QString applicationId()
+{
+    return QString::fromLatin1(kApplicationId);
+}
+
 } // namespace korvex

@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
-# Installs what Korvex needs to build and test (only what is missing), then configures and
-# builds it in build/. Used by run.sh and test.sh.
+# Installs, with apt, what Korvex needs and is missing: the packages that build and run it,
+# and with --test also the tools of the test suite and the package check.
+#
+# usage: setup.sh [--test]
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
-packages=(
+build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    librsvg2-bin icoutils
     fonts-liberation fonts-crosextra-carlito
-    # end-to-end tests, screenshots, sanitizers, fuzzing, coverage, packaging checks
-    xvfb xdotool x11-utils imagemagick
-    clang-14 libclang-rt-14-dev gcovr
-    desktop-file-utils appstream dpkg-dev file
 )
 
+test_packages=(
+    # end-to-end test, screenshots
+    xvfb xdotool x11-utils imagemagick
+    # sanitizers, fuzzing, coverage
+    clang-14 libclang-rt-14-dev gcovr
+    # the Debian package and its check
+    desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
+)
+
+packages=("${build_packages[@]}")
+if [[ ${1:-} == --test ]]; then packages+=("${test_packages[@]}"); fi
+
+# One dpkg-query for all of them, so that a machine with everything in place goes on at once.
+installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null \
+    | awk '$1 == "ii" { print $2 }') || true
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
+    grep -qxF "$package" <<<"$installed" || missing+=("$package")
 done
 
 if ((${#missing[@]})); then
@@ -27,8 +38,5 @@ if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
+        -o DPkg::Lock::Timeout=900 "${missing[@]}"
 fi
-
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_WARNINGS_AS_ERRORS=ON
-cmake --build build

@@ -3,6 +3,7 @@
 #include "widgettestsetup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QImageReader>
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void noCaptionIsClipped();
     void embeddedPicturesDecode_data();
     void embeddedPicturesDecode();
+    void desktopFileNameNamesTheDesktopEntry();
 
 private:
     QWidget *window(const QString &name) const;
@@ -199,4 +201,12 @@ void LayoutTest::embeddedPicturesDecode()
 }
 
 QTEST_MAIN(LayoutTest)
+void LayoutTest::desktopFileNameNamesTheDesktopEntry()
+{
+    const QString name = QGuiApplication::desktopFileName();
+    QVERIFY(!name.isEmpty());
+    const QFileInfo entry(QStringLiteral(KORVEX_DESKTOP_ENTRY_DIR "/") + name + ".desktop");
+    QVERIFY2(entry.isFile(), qPrintable(entry.filePath() + " is not a desktop entry"));
+}
+
 #include "tst_layout.moc"
