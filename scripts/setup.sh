@@ -12,6 +12,8 @@ packages=(
     xvfb xdotool x11-utils imagemagick
     clang-14 libclang-rt-14-dev gcovr
     desktop-file-utils appstream dpkg-dev file
+    # the accessibility check: the AT-SPI bus and client, and Orca
+    at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
 )
 
 missing=()
