@@ -394,6 +394,7 @@ void Form1Test::everyFocusableControlIsNamed()
                 unnamed.append(window->objectName() + QLatin1Char('.') + control->objectName());
         }
     }
+    // Nine in the main window, four in the output-file window and two in the About window.
     QCOMPARE(focusable, 9 + 4 + 2);
     QCOMPARE(unnamed, QStringList());
 }
@@ -438,6 +439,7 @@ void Form1Test::resultsAreAnnouncedOnceAndNeverStale()
     QFETCH(QStringList, announced);
 
     auto *notice = m_form->findChild<QWidget *>(QStringLiteral("printedResults"));
+    QVERIFY(notice);
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(notice);
     QCOMPARE(accessible->role(), QAccessible::Notification);
     QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Results"));
