@@ -9,9 +9,9 @@
 #include "logfile.h"
 #include "messagebox.h"
 #include "pixelfont.h"
+#include "resultsnotice.h"
 #include "textconversion.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
@@ -136,15 +136,12 @@ void Form1::calculate()
     showPrintedResults();
 }
 
-// Painted text is invisible to screen readers; the window's description carries it.
 void Form1::showPrintedResults()
 {
     QStringList lines;
     for (const PrintSurface::Line &line : m_surface.lines())
         lines.append(line.label + line.number);
-    setAccessibleDescription(lines.join(QLatin1Char('\n')));
-    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
+    ui->printedResults->showLines(lines);
     update();
 }
 

@@ -19,6 +19,8 @@ test_packages=(
     clang-14 libclang-rt-14-dev gcovr
     # the Debian package and its check
     desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
+    # the accessibility check: the AT-SPI bus and client, and Orca
+    at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
 )
 
 packages=("${build_packages[@]}")

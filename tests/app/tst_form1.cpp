@@ -34,6 +34,18 @@ int pixelsInColour(Form1 &form, const QColor &colour)
     return count;
 }
 
+// Counts how often a widget appears.
+struct ShowCounter : QObject
+{
+    explicit ShowCounter(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Show;
+        return false;
+    }
+    int count = 0;
+};
+
 } // namespace
 
 class Form1Test : public QObject
@@ -56,7 +68,9 @@ private Q_SLOTS:
     void exitEndsTheProgram();
     void closingTheWindowEndsTheProgram();
     void infoAndOutputOpenOneWindowEach();
-    void screenReadersGetBoxNamesAndResults();
+    void everyFocusableControlIsNamed();
+    void resultsAreAnnouncedOnceAndNeverStale_data();
+    void resultsAreAnnouncedOnceAndNeverStale();
 
 private:
     QLineEdit *box(const char *name) { return m_form->findChild<QLineEdit *>(name); }
@@ -230,6 +244,8 @@ void Form1Test::textThatIsNoNumberIsShownAndStoresZero()
     QCOMPARE(m_form->storedInputs().Columns, 0);
     QCOMPARE(columns->palette().color(QPalette::Text), QColor(Qt::red));
     QCOMPARE(columns->toolTip(), QStringLiteral("Enter a whole number from -32768 to 32767"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(columns);
+    QCOMPARE(accessible->text(QAccessible::Description), columns->toolTip());
 
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(columns, Qt::Key_Backspace);
@@ -237,6 +253,7 @@ void Form1Test::textThatIsNoNumberIsShownAndStoresZero()
     QCOMPARE(m_form->storedInputs().Columns, 12);
     QCOMPARE(columns->palette().color(QPalette::Text), normalText);
     QVERIFY(columns->toolTip().isEmpty());
+    QVERIFY(accessible->text(QAccessible::Description).isEmpty());
 
     QTest::keyClick(columns, Qt::Key_Backspace);
     QTest::keyClick(columns, Qt::Key_Backspace);
@@ -353,22 +370,92 @@ void Form1Test::infoAndOutputOpenOneWindowEach()
         QVERIFY(window->parentWidget() == nullptr);
 }
 
-void Form1Test::screenReadersGetBoxNamesAndResults()
+void Form1Test::everyFocusableControlIsNamed()
 {
-    const auto accessibleText = [](QObject *object, QAccessible::Text kind) {
-        return QAccessible::queryAccessibleInterface(object)->text(kind);
+    const auto name = [](QObject *object) {
+        return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
     };
-    QCOMPARE(accessibleText(box("Text2"), QAccessible::Name), QStringLiteral("Rows M"));
-    QCOMPARE(accessibleText(box("Text3"), QAccessible::Name), QStringLiteral("Columns N"));
-    QCOMPARE(accessibleText(box("Text1"), QAccessible::Name),
-             QStringLiteral("Connection length C"));
+    QCOMPARE(name(box("Text2")), QStringLiteral("Rows M"));
+    QCOMPARE(name(box("Text3")), QStringLiteral("Columns N"));
+    QCOMPARE(name(box("Text1")), QStringLiteral("Connection length C"));
+
+    click("Command5");
+    click("Command4");
+    QStringList unnamed;
+    int focusable = 0;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        for (QWidget *control : window->findChildren<QWidget *>()) {
+            if (!control->isVisible() || !(control->focusPolicy() & Qt::TabFocus))
+                continue;
+            ++focusable;
+            if (name(control).trimmed().isEmpty())
+                unnamed.append(window->objectName() + QLatin1Char('.') + control->objectName());
+        }
+    }
+    // Nine in the main window, four in the output-file window and two in the About window.
+    QCOMPARE(focusable, 9 + 4 + 2);
+    QCOMPARE(unnamed, QStringList());
+}
+
+void Form1Test::resultsAreAnnouncedOnceAndNeverStale_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("connectionLength");
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QStringList>("announced");
+
+    QTest::newRow("6x7 C4 Calculate") << "6"
+                                      << "7"
+                                      << "4"
+                                      << "Command1" << resultLines(24, 21, 12, 69);
+    QTest::newRow("5x5 C6 Calculate") << "5"
+                                      << "5"
+                                      << "6"
+                                      << "Command1" << resultLines(0, 0, 0, 0);
+    QTest::newRow("abc x7 C4 Calculate") << "abc"
+                                         << "7"
+                                         << "4"
+                                         << "Command1" << QStringList();
+    QTest::newRow("91x91 C4 Calculate") << "91"
+                                        << "91"
+                                        << "4"
+                                        << "Command1" << QStringList();
+    QTest::newRow("6x7 C4 Clear") << "6"
+                                  << "7"
+                                  << "4"
+                                  << "Command2" << QStringList();
+}
+
+// A screen reader speaks the notice when it appears; a hidden one cannot be read out stale.
+void Form1Test::resultsAreAnnouncedOnceAndNeverStale()
+{
+    QFETCH(QString, rows);
+    QFETCH(QString, columns);
+    QFETCH(QString, connectionLength);
+    QFETCH(QString, buttonName);
+    QFETCH(QStringList, announced);
+
+    auto *notice = m_form->findChild<QWidget *>(QStringLiteral("printedResults"));
+    QVERIFY(notice);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(notice);
+    QCOMPARE(accessible->role(), QAccessible::Notification);
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Results"));
+    QVERIFY(!notice->isVisible());
 
     enter(QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("4"));
     click("Command1");
-    QCOMPARE(accessibleText(m_form.get(), QAccessible::Description),
-             resultLines(24, 21, 12, 69).join(QLatin1Char('\n')));
-    click("Command2");
-    QVERIFY(accessibleText(m_form.get(), QAccessible::Description).isEmpty());
+    QVERIFY(notice->isVisible());
+
+    ShowCounter appearances(notice);
+    enter(rows, columns, connectionLength);
+    click(buttonName.toLatin1().constData());
+
+    QCOMPARE(appearances.count, announced.isEmpty() ? 0 : 1);
+    QCOMPARE(notice->isVisible(), !announced.isEmpty());
+    QCOMPARE(accessible->text(QAccessible::Description), announced.join(QLatin1Char('\n')));
 }
 
 QTEST_MAIN(Form1Test)
