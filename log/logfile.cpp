@@ -8,7 +8,6 @@
 #include <pwd.h>
 #include <unistd.h>
 #endif
-#include <sys/stat.h>
 
 namespace korvex {
 namespace {
@@ -44,10 +43,8 @@ QString logFilePath(const QString &driveFolder)
 bool removeLogFile(const QString &path)
 {
     // Looked at, not opened: opening a named pipe would wait for its other end.
-    const QByteArray name = QFile::encodeName(path);
-    struct stat status;
-    return !path.isEmpty() && ::stat(name.constData(), &status) == 0 && S_ISREG(status.st_mode)
-           && (status.st_mode & S_IWUSR) && ::unlink(name.constData()) == 0;
+    const QFileInfo file(path);
+    return file.isFile() && file.permission(QFileDevice::WriteOwner) && QFile::remove(path);
 }
 
 } // namespace korvex
