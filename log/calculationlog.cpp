@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QScopeGuard>
+#include <QFileInfo>
 
+#ifndef Q_OS_WIN
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -12,21 +13,37 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace korvex {
 namespace {
-
-using namespace std::chrono_literals;
 
 QByteArray recordLine(const char *label, std::int16_t value)
 {
     return '"' + QByteArray(label) + "\"," + QByteArray::number(value) + "\r\n";
 }
 
+constexpr QIODevice::OpenMode kAppending =
+    QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+
+#ifdef Q_OS_WIN
+
+// Pipes and devices do not stand in a drive's folders on Windows.
+bool openForAppending(QFile &file)
+{
+    const QFileInfo existing(file.fileName());
+    if (existing.exists() && !(existing.isFile() && existing.permission(QFileDevice::WriteOwner)))
+        return false;
+    return file.open(kAppending);
+}
+
+#else
+
 // Another Korvex holds the lock only while it appends one record. A lock still held after a
 // second belongs to some other program, and the calculation does not wait for it any longer.
 bool lockForAppending(int fd)
 {
+    using namespace std::chrono_literals;
     const auto deadline = std::chrono::steady_clock::now() + 1s;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline)
@@ -36,19 +53,25 @@ bool lockForAppending(int fd)
     return true;
 }
 
-// Returns how many bytes of data reached the file, stopping at the first failure.
-qsizetype writeAll(int fd, const QByteArray &data)
+// Opens only a regular file whose owner may write it, locked against other Korvex processes.
+// Without O_NONBLOCK, opening a named pipe would wait until something reads from it.
+bool openForAppending(QFile &file)
 {
-    qsizetype written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + written, data.size() - written);
-        if (n > 0)
-            written += n;
-        else if (n == 0 || errno != EINTR)
-            break;
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (!lockForAppending(fd) || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || !(status.st_mode & S_IWUSR)
+        || !file.open(fd, kAppending, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
     }
-    return written;
+    return true;
 }
+
+#endif
 
 } // namespace
 
@@ -60,19 +83,11 @@ bool AppendCalculationRecord(const QString &path, std::int16_t rows, std::int16_
     const QByteArray record = recordLine("Columns:", rows) + recordLine("Rows:", columns)
                               + recordLine("Connection Length:", connectionLength) + "\r\n";
 
-    // Without O_NONBLOCK, opening a named pipe would wait until something reads from it.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0)
+    QFile file(path);
+    if (!openForAppending(file))
         return false;
-    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-
-    struct stat before;
-    if (!lockForAppending(fd) || ::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)
-        || !(before.st_mode & S_IWUSR))
-        return false;
-
-    const qsizetype written = writeAll(fd, record);
+    const qint64 before = file.size();
+    const qint64 written = file.write(record);
     if (written == record.size())
         return true;
 
@@ -80,10 +95,8 @@ bool AppendCalculationRecord(const QString &path, std::int16_t rows, std::int16_
     // the file holds whole records only. Every Korvex appends under the lock, so the file is
     // still its size before plus our part, unless a program that ignores the lock appended
     // after us: then our part is no longer at the end and cutting would lose that program's.
-    struct stat after;
-    if (written > 0 && ::fstat(fd, &after) == 0 && after.st_size == before.st_size + written) {
-        [[maybe_unused]] const int truncated = ::ftruncate(fd, before.st_size);
-    }
+    if (written > 0 && file.size() == before + written)
+        file.resize(before);
     return false;
 }
 
