@@ -42,7 +42,9 @@ bool isUnrealistic(const LineCounts &counts)
 } // namespace
 
 Form1::Form1(const QString &driveFolder, QWidget *parent)
-    : QWidget(parent),
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::Form1>()),
       m_logFile(logFilePath(driveFolder)),
       m_surface(pixelFont(kLayoutFontFamily, 16), palette().color(QPalette::WindowText))
