@@ -10,11 +10,13 @@
 #include "messagebox.h"
 #include "pixelfont.h"
 #include "textconversion.h"
+#include "windowplacement.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <cmath>
 
@@ -173,6 +175,12 @@ void Form1::openOutputWindow()
 {
     if (!m_outputWindow)
         m_outputWindow = std::make_unique<Form2>(m_logFile);
+    // It has no title bar to be moved by, so it must not open where it hides this window.
+    if (!m_outputWindow->isVisible()) {
+        const QRect buttonRow = ui->Frame1->geometry().translated(geometry().topLeft());
+        m_outputWindow->move(placeBeside(frameGeometry(), buttonRow, m_outputWindow->size(),
+                                         screen()->availableGeometry()));
+    }
     m_outputWindow->show();
     m_outputWindow->raise();
     m_outputWindow->activateWindow();
