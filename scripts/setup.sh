@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation fonts-crosextra-carlito
     # end-to-end tests, screenshots, sanitizers, fuzzing, coverage, packaging checks
-    xvfb xdotool x11-utils imagemagick
+    xvfb openbox xdotool x11-utils imagemagick
     clang-14 libclang-rt-14-dev gcovr
     desktop-file-utils appstream dpkg-dev file
 )
