@@ -21,9 +21,17 @@ frmAbout::frmAbout(QWidget *parent)
     ui->lblTitle->setText(applicationTitle());
 
     connect(ui->cmdOK, &QPushButton::clicked, this, &QWidget::hide);
+    ui->cmdOK->setFocus();
 }
 
 frmAbout::~frmAbout() = default;
+
+// QDialog would close the window, which destroys its native window and so brings it back
+// elsewhere, as a new window, on the next Info. Esc only hides it, as OK does.
+void frmAbout::reject()
+{
+    hide();
+}
 
 void frmAbout::closeEvent(QCloseEvent *event)
 {

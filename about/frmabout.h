@@ -20,6 +20,8 @@ public:
     explicit frmAbout(QWidget *parent = nullptr);
     ~frmAbout() override;
 
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

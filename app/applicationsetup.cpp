@@ -1,12 +1,12 @@
 #include "applicationsetup.h"
 
 #include "applicationinfo.h"
+#include "classicbuttonstyle.h"
 #include "pixelfont.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
-#include <QStyleFactory>
 
 namespace korvex {
 
@@ -17,8 +17,8 @@ void setUpApplication()
     QApplication::setApplicationVersion(versionNumber());
     // Wayland shells match the windows to the menu entry and its icon by this id.
     QGuiApplication::setDesktopFileName(applicationId());
-    // Fusion draws the buttons in the windows' own colour on every platform.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The same look on every platform, with buttons in the windows' own colour.
+    QApplication::setStyle(new ClassicButtonStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex.png")));
 
     // The windows name the fonts they were laid out with. Where those are missing, fonts of

@@ -11,10 +11,12 @@
 #include "pixelfont.h"
 #include "resultsnotice.h"
 #include "textconversion.h"
+#include "windowplacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <cmath>
 
@@ -42,7 +44,9 @@ bool isUnrealistic(const LineCounts &counts)
 } // namespace
 
 Form1::Form1(const QString &driveFolder, QWidget *parent)
-    : QWidget(parent),
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::Form1>()),
       m_logFile(logFilePath(driveFolder)),
       m_surface(pixelFont(kLayoutFontFamily, 16), palette().color(QPalette::WindowText))
@@ -168,6 +172,12 @@ void Form1::openOutputWindow()
 {
     if (!m_outputWindow)
         m_outputWindow = std::make_unique<Form2>(m_logFile);
+    // It has no title bar to be moved by, so it must not open where it hides this window.
+    if (!m_outputWindow->isVisible()) {
+        const QRect buttonRow = ui->Frame1->geometry().translated(geometry().topLeft());
+        m_outputWindow->move(placeBeside(frameGeometry(), buttonRow, m_outputWindow->size(),
+                                         screen()->availableGeometry()));
+    }
     m_outputWindow->show();
     m_outputWindow->raise();
     m_outputWindow->activateWindow();

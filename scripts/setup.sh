@@ -13,8 +13,8 @@ build_packages=(
 )
 
 test_packages=(
-    # end-to-end test, screenshots
-    xvfb xdotool x11-utils imagemagick
+    # end-to-end tests under a window manager, screenshots
+    xvfb openbox xdotool x11-utils imagemagick
     # sanitizers, fuzzing, coverage
     clang-14 libclang-rt-14-dev gcovr
     # the Debian package and its check

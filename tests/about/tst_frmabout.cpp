@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 using korvex::Form1;
 
@@ -21,6 +22,7 @@ private Q_SLOTS:
     void cleanup();
 
     void showsTitleVersionAndDescription();
+    void okHasTheFirstFocusAndTabTurnsToThePicture();
     void okEnterAndEscHideTheSameWindow_data();
     void okEnterAndEscHideTheSameWindow();
     void closeBoxDestroysItAndInfoMakesANewOne();
@@ -83,6 +85,23 @@ void AboutWindowTest::showsTitleVersionAndDescription()
     QCOMPARE(about->size(), QSize(382, 237));
 }
 
+void AboutWindowTest::okHasTheFirstFocusAndTabTurnsToThePicture()
+{
+    QWidget *about = pressInfo();
+    QVERIFY(about);
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdOK"));
+    QStringList visited;
+    for (int i = 0; i < 2; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, QStringList({"Picture1", "cmdOK"}));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(!about->isVisible());
+}
+
 void AboutWindowTest::okEnterAndEscHideTheSameWindow_data()
 {
     QTest::addColumn<int>("key");
@@ -110,6 +129,8 @@ void AboutWindowTest::okEnterAndEscHideTheSameWindow()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(about);
     QVERIFY(!about->isVisible());
+    // Only hidden: a closed window would come back as a new one, placed anew.
+    QVERIFY(about->windowHandle() && about->windowHandle()->handle());
 
     QCOMPARE(pressInfo(), about.data());
     QCOMPARE(text(about, "lblVersion"), QStringLiteral("marked"));

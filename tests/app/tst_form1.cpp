@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void calculatePrintsWarnsAndLogs();
     void everyKeystrokeStoresTheBoxValue();
     void textThatIsNoNumberIsShownAndStoresZero();
+    void aLongPastedTextStaysWhole_data();
+    void aLongPastedTextStaysWhole();
     void unrealisticResultsStayRedUntilTheNextCalculate();
     void resultsAreDrawnAboveTheButtonRowAndSurviveRepaints();
     void tabVisitsTheControlsInTheirOrder();
@@ -260,6 +263,48 @@ void Form1Test::textThatIsNoNumberIsShownAndStoresZero()
     QCOMPARE(m_form->storedInputs().Columns, 0);
     QCOMPARE(columns->palette().color(QPalette::Text), QColor(Qt::red));
     QVERIFY(m_messages->messages.isEmpty());
+}
+
+void Form1Test::aLongPastedTextStaysWhole_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("boxName");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("rows box") << "Form1"
+                              << "Text2" << QStringList{kMissing};
+    QTest::newRow("columns box") << "Form1"
+                                 << "Text3" << QStringList{kMissing};
+    QTest::newRow("connection length box") << "Form1"
+                                           << "Text1" << QStringList{kMissing};
+    QTest::newRow("output-file window's box") << "Form2"
+                                              << "Text1" << QStringList();
+}
+
+void Form1Test::aLongPastedTextStaysWhole()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, boxName);
+    QFETCH(QStringList, messages);
+
+    enter(QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("4"));
+    click("Command5");
+    QLineEdit *edit = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == window)
+            edit = top->findChild<QLineEdit *>(boxName);
+    }
+    QVERIFY(edit);
+
+    const QString pasted(100'000, QLatin1Char('7'));
+    QApplication::clipboard()->setText(pasted);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text().size(), pasted.size());
+
+    click("Command1");
+    QCOMPARE(m_messages->texts(), messages);
 }
 
 void Form1Test::unrealisticResultsStayRedUntilTheNextCalculate()

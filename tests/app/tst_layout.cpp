@@ -70,10 +70,12 @@ void LayoutTest::windowsHaveTheirSizeAndTitle_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("titleBarButtons");
 
-    QTest::newRow("main window") << "Form1" << QSize(462, 319) << "Korvex ";
-    QTest::newRow("output-file window") << "Form2" << QSize(312, 399) << "Output.txt";
-    QTest::newRow("About window") << "frmAbout" << QSize(382, 237) << "About Korvex";
+    const int closeOnly = Qt::WindowCloseButtonHint;
+    QTest::newRow("main window") << "Form1" << QSize(462, 319) << "Korvex " << closeOnly;
+    QTest::newRow("output-file window") << "Form2" << QSize(312, 399) << "Output.txt" << 0;
+    QTest::newRow("About window") << "frmAbout" << QSize(382, 237) << "About Korvex" << closeOnly;
 }
 
 void LayoutTest::windowsHaveTheirSizeAndTitle()
@@ -81,6 +83,7 @@ void LayoutTest::windowsHaveTheirSizeAndTitle()
     QFETCH(QString, name);
     QFETCH(QSize, size);
     QFETCH(QString, title);
+    QFETCH(int, titleBarButtons);
 
     QWidget *top = window(name);
     QVERIFY(top);
@@ -89,17 +92,45 @@ void LayoutTest::windowsHaveTheirSizeAndTitle()
     QCOMPARE(top->minimumSize(), size);
     QCOMPARE(top->maximumSize(), size);
     QCOMPARE(top->windowTitle(), title);
+    const Qt::WindowFlags flags = top->windowFlags();
+    QCOMPARE(flags.testFlag(Qt::FramelessWindowHint), titleBarButtons == 0);
+    QCOMPARE(int(flags
+                 & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                    | Qt::WindowCloseButtonHint)),
+             titleBarButtons);
 
-    // The shared light blue shows in the window, and tints each of its buttons.
+    // The shared light blue shows in the window.
     const QColor background(128, 128, 255);
     const QImage image = top->grab().toImage();
     QCOMPARE(image.pixelColor(image.width() - 2, image.height() - 2), background);
+
+    // Each button's face is flat in that colour inside a raised edge, which sinks while the
+    // button is down; the focused button has a dotted rectangle inside the edge.
+    top->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(top));
+    int focusRectangles = 0;
     for (QPushButton *button : top->findChildren<QPushButton *>()) {
-        const QPoint inside = button->mapTo(top, QPoint(4, button->height() / 2));
-        const QColor face = image.pixelColor(inside);
-        QVERIFY2(face.blue() > 240 && face.red() < 200 && face.green() < 200,
-                 qPrintable(button->objectName() + QLatin1Char(' ') + face.name()));
+        const QImage up = button->grab().toImage();
+        button->setDown(true);
+        const QImage down = button->grab().toImage();
+        button->setDown(false);
+        const auto notFace = [&](int y) {
+            int count = 0;
+            for (int x = 2; x < up.width() - 2; ++x)
+                count += up.pixelColor(x, y) != background;
+            return count;
+        };
+        const int face = background.lightness();
+        const QByteArray name = button->objectName().toLatin1();
+        QCOMPARE(up.pixelColor(3, up.height() / 2), background);
+        QVERIFY2(notFace(2) == 0 && notFace(up.height() - 3) == 0, name);
+        QVERIFY2(up.pixelColor(0, 0).lightness() > face, name);
+        QVERIFY2(up.pixelColor(up.width() - 1, up.height() - 1).lightness() < face, name);
+        QVERIFY2(down.pixelColor(0, 0).lightness() < face, name);
+        QCOMPARE(notFace(4) > 0, button->hasFocus());
+        focusRectangles += notFace(4) > 0;
     }
+    QCOMPARE(focusRectangles, 1);
 }
 
 void LayoutTest::namedFontsFindTheirSubstitutes_data()

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # Drives the real korvex on a private Xvfb with xdotool, the way a user would: a refused
 # Calculate, a real one and its log file, the output-file window, the About window, Exit.
-# There is no window manager, so window coordinates are screen coordinates.
+# Openbox manages the windows, so that title bars, frames and placement are real; clicks are
+# relative to a window's own area, inside its frame.
 #
 # Usage: e2e.sh KORVEX_EXECUTABLE SCREENSHOT_FOLDER
 set -euo pipefail
 
 readonly KORVEX=$1 SHOTS=$2
 STEP="setting up"
-XVFB_PID="" KORVEX_PID="" WORK=""
+XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
 
 cleanup() {
     local status=$?
     if ((status != 0 && status != 77)); then echo "e2e FAILED while $STEP" >&2; fi
     if [[ -n $KORVEX_PID ]]; then kill "$KORVEX_PID" 2>/dev/null || true; fi
+    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
     if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $KORVEX_PID $XVFB_PID 2>/dev/null || true
+    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
     if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
     exit "$status"
 }
@@ -27,16 +29,20 @@ fail() { echo "e2e: $*" >&2; exit 1; }
 step() { STEP=$1; echo "e2e: $STEP"; }
 
 start_xvfb() {
-    local n i
+    local n i owner
     for ((n = 90; n < 130; n++)); do
         [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$n"
-        # The server must be ours: another one may have taken the number meanwhile.
+        # The server must be ours: another one may have taken the number meanwhile, and
+        # answers while ours is still finding that out. The lock file names the winner.
         for ((i = 0; i < 50; i++)); do
             kill -0 "$XVFB_PID" 2>/dev/null || break
-            if xdpyinfo >/dev/null 2>&1 && kill -0 "$XVFB_PID" 2>/dev/null; then return 0; fi
+            if xdpyinfo >/dev/null 2>&1 && { read -r owner <"/tmp/.X$n-lock"; } 2>/dev/null \
+                && ((owner == XVFB_PID)) && kill -0 "$XVFB_PID" 2>/dev/null; then
+                return 0
+            fi
             sleep 0.1
         done
         kill "$XVFB_PID" 2>/dev/null || true
@@ -44,6 +50,28 @@ start_xvfb() {
         XVFB_PID=""
     done
     fail "no free display from :90 to :129"
+}
+
+start_wm() {
+    local attempt i
+    # Now and then it cannot open a display that has only just started; a second try can.
+    for ((attempt = 0; attempt < 3; attempt++)); do
+        openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+        WM_PID=$!
+        # It announces itself on the root window once it manages windows.
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$WM_PID" 2>/dev/null || break
+            if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$WM_PID" 2>/dev/null || true
+        wait "$WM_PID" 2>/dev/null || true
+        WM_PID=""
+        sleep 0.5
+    done
+    fail "openbox does not manage the display: $(cat "$WORK/openbox.log")"
 }
 
 # wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
@@ -75,15 +103,42 @@ type_into() {
 
 screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
 
+# window_position WINDOW: prints the screen position of the window's own area. (xdotool's
+# getwindowgeometry counts the frame's offset twice under a window manager.)
+window_position() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        END {print x, y}'
+}
+
+# frame_extents WINDOW: prints the left, right, top and bottom widths of its frame.
+frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.* = //; s/,//g'; }
+
+# check_title_bar WINDOW DESCRIPTION: the window asks for a title bar with a close box only,
+# and the window manager offers to close it but not to maximise it. (Openbox offers to
+# minimise every window it decorates, whatever the window asks for.)
+check_title_bar() {
+    local hints flags functions decorations actions
+    hints=$(xprop -id "$1" _MOTIF_WM_HINTS)
+    read -r flags functions decorations _ <<<"$(sed 's/.* = //; s/,//g' <<<"$hints")"
+    # functions: 0x08 minimise, 0x10 maximise, 0x20 close; decorations: 0x08 title bar,
+    # 0x20 minimise box, 0x40 maximise box
+    (((flags & 3) == 3 && (functions & 0x38) == 0x20 && (decorations & 0x68) == 0x08)) \
+        || fail "$2 does not ask for a close box only: $hints"
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
+    [[ $actions == *_NET_WM_ACTION_CLOSE* && $actions != *_NET_WM_ACTION_MAXIMIZE* ]] \
+        || fail "the window manager offers $2 more than closing: $actions"
+}
+
 # Presses Enter on the message box (titled "Korvex", no blank) and checks that it goes away.
 dismiss_message() {
     local box
     box=$(wait_for_window '^Korvex$')
+    check_title_bar "$box" "the message box"
     press_key "$box" Return
     wait_gone '^Korvex$'
 }
 
-for tool in Xvfb xdpyinfo xdotool import cmp; do
+for tool in Xvfb openbox xdpyinfo xdotool xprop xwininfo import cmp; do
     command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
 done
 [[ -x $KORVEX ]] || fail "$KORVEX is not an executable"
@@ -97,15 +152,23 @@ start_xvfb
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime
 readonly LOG=$HOME/output.txt
+start_wm
 
 step "starting korvex on $DISPLAY"
 "$KORVEX" >"$WORK/korvex.log" 2>&1 &
 KORVEX_PID=$!
 main=$(wait_for_window '^Korvex $')
-xdotool windowmove --sync "$main" 0 0
+check_title_bar "$main" "the main window"
+# Its frame at the left edge, with room on the right for the output-file window.
+read -r left right top _ <<<"$(frame_extents "$main")"
+xdotool windowmove "$main" "$left" $((100 + top))
+for ((i = 0; i < 50; i++)); do
+    [[ $(window_position "$main") == "$left $((100 + top))" ]] && break
+    sleep 0.1
+done
 geometry=$(xdotool getwindowgeometry "$main")
-[[ $geometry == *"Position: 0,0 "* && $geometry == *"Geometry: 462x319"* ]] \
-    || fail "main window is not 462x319 at 0,0: $geometry"
+[[ $(window_position "$main") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
+    || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$main") $geometry"
 
 step "calculating with no input"
 click_in "$main" 52 128
@@ -126,6 +189,10 @@ screenshot "$main" main-window
 step "deleting the log from the output-file window"
 click_in "$main" 228 128
 output=$(wait_for_window '^Output.txt$')
+# Beside the main window's frame, top edges aligned.
+position=$(window_position "$output")
+[[ $position == "$((left + 462 + right)) 100" ]] \
+    || fail "the output-file window is at $position, not right of the main window's frame"
 screenshot "$output" output-window
 click_in "$output" 156 160
 dismiss_message
@@ -133,12 +200,37 @@ dismiss_message
 click_in "$output" 260 160
 wait_gone '^Output.txt$'
 
-step "opening and closing the About window"
+step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
 click_in "$main" 316 128
 about=$(wait_for_window '^About Korvex$')
 sleep 0.2
+check_title_bar "$about" "the About window"
 screenshot "$about" about-window
-press_key "$about" Escape
+# OK has the first focus, and Tab comes back to it past the picture.
+for keys in space Escape "Tab Tab space"; do
+    for key in $keys; do press_key "$about" "$key"; done
+    wait_gone '^About Korvex$'
+    [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
+        || fail "'$keys' did not only hide the About window"
+    click_in "$main" 316 128
+    [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
+        || fail "Info after '$keys' did not show the same About window"
+done
+
+step "closing the About window with its close box"
+read -r x y <<<"$(window_position "$about")"
+read -r _ _ top _ <<<"$(frame_extents "$about")"
+# The close box is the rightmost in openbox's title bar.
+xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
+for ((i = 0; i < 50; i++)); do
+    xdotool search --name '^About Korvex$' >/dev/null || break
+    sleep 0.1
+done
+xdotool search --name '^About Korvex$' >/dev/null && fail "the close box did not destroy the About window"
+click_in "$main" 316 128
+again=$(wait_for_window '^About Korvex$')
+[[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
+press_key "$again" Escape
 wait_gone '^About Korvex$'
 
 step "exiting"
@@ -210,4 +302,4 @@ else
 fi
 
 echo "e2e passed in $((SECONDS - started)) s: refused input, log of 6x7 C4, Delete Output," \
-    "About, Exit; screenshots in $SHOTS"
+    "title bars, placement, About, Exit; screenshots in $SHOTS"

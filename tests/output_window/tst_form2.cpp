@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -27,6 +29,8 @@ private Q_SLOTS:
     void cleanup();
 
     void opensAsABorderlessWindowOfItsOwn();
+    void opensBesideTheMainWindowClearOfItsButtons_data();
+    void opensBesideTheMainWindowClearOfItsButtons();
     void deleteRemovesTheLogOnceAndTheNextCalculateMakesItAnew();
     void failedDeletionShowsNothingAndChangesNothing_data();
     void failedDeletionShowsNothingAndChangesNothing();
@@ -110,6 +114,44 @@ void Form2Test::opensAsABorderlessWindowOfItsOwn()
         visited.append(QApplication::focusWidget()->objectName());
     }
     QCOMPARE(visited, QStringList({"Command2", "Command3", "Text1", "Command1"}));
+}
+
+void Form2Test::opensBesideTheMainWindowClearOfItsButtons_data()
+{
+    QTest::addColumn<Qt::Alignment>("mainWindowAt");
+    QTest::addColumn<int>("side"); // 1 right of it, -1 left of it, 0 wherever is clear
+
+    QTest::newRow("main window at the left") << Qt::Alignment(Qt::AlignLeft) << 1;
+    QTest::newRow("main window at the right") << Qt::Alignment(Qt::AlignRight) << -1;
+    QTest::newRow("main window in the middle") << Qt::Alignment(Qt::AlignHCenter) << 0;
+}
+
+void Form2Test::opensBesideTheMainWindowClearOfItsButtons()
+{
+    QFETCH(Qt::Alignment, mainWindowAt);
+    QFETCH(int, side);
+
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect frame = m_form->frameGeometry();
+    QVERIFY(screen.width() < frame.width() + 2 * 312);
+    m_form->move(QStyle::alignedRect(Qt::LeftToRight, mainWindowAt | Qt::AlignTop, frame.size(),
+                                     screen.adjusted(0, 40, 0, 0))
+                     .topLeft());
+    frame = m_form->frameGeometry();
+
+    QWidget *window = openOutputWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    if (side > 0)
+        QCOMPARE(window->pos(), QPoint(frame.right() + 1, frame.top()));
+    else if (side < 0)
+        QCOMPARE(window->pos(), QPoint(frame.left() - 312, frame.top()));
+    QVERIFY(screen.contains(window->geometry()));
+    for (const char *name : {"Command1", "Command2", "Command3", "Command4", "Command5"}) {
+        const QPushButton *button = in<QPushButton>(m_form.get(), name);
+        const QRect onScreen(m_form->geometry().topLeft() + button->mapTo(m_form.get(), QPoint()),
+                             button->size());
+        QVERIFY2(!window->geometry().intersects(onScreen), name);
+    }
 }
 
 void Form2Test::deleteRemovesTheLogOnceAndTheNextCalculateMakesItAnew()

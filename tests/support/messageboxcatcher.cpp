@@ -23,6 +23,7 @@ void MessageBoxCatcher::answerOpenBox()
     if (!box || !box->isVisible())
         return;
     messages.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                     !box->button(QMessageBox::Ok)->icon().isNull(),
                      box->windowModality() == Qt::ApplicationModal});
     if (whileShown)
         whileShown();

@@ -20,6 +20,7 @@ public:
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        bool okButtonHasIcon;
         bool applicationModal;
     };
 

@@ -1,0 +1,43 @@
+#include "windowplacement.h"
+
+#include <QRect>
+
+#include <algorithm>
+
+namespace korvex {
+
+QPoint placeBeside(const QRect &mainWindow, const QRect &buttonRow, const QSize &size,
+                   const QRect &screen)
+{
+    const auto onScreen = [&](int x, int y) {
+        const int lastX = std::max(screen.left(), screen.right() + 1 - size.width());
+        const int lastY = std::max(screen.top(), screen.bottom() + 1 - size.height());
+        return QPoint(std::clamp(x, screen.left(), lastX), std::clamp(y, screen.top(), lastY));
+    };
+    // The preferred places first, so that they win a tie: top edges aligned, then to the
+    // right.
+    const int xs[] = {mainWindow.right() + 1, mainWindow.left() - size.width(), screen.left(),
+                      screen.right() + 1 - size.width()};
+    const int ys[] = {mainWindow.top(), buttonRow.bottom() + 1, buttonRow.top() - size.height(),
+                      screen.top(), screen.bottom() + 1 - size.height()};
+
+    // A screen too small for any of them: below the button row, even if that runs off it.
+    QPoint best(onScreen(xs[0], 0).x(), buttonRow.bottom() + 1);
+    qint64 leastCovered = -1;
+    for (const int y : ys) {
+        for (const int x : xs) {
+            const QRect place(onScreen(x, y), size);
+            if (place.intersects(buttonRow))
+                continue;
+            const QRect covered = place & mainWindow;
+            const qint64 area = qint64(covered.width()) * covered.height();
+            if (leastCovered < 0 || area < leastCovered) {
+                leastCovered = area;
+                best = place.topLeft();
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace korvex
