@@ -11,7 +11,7 @@ id=${2:?application id missing}
 version=${3:?version missing}
 
 missing=()
-for tool in cpack desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps; do
+for tool in cpack desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps readelf; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -47,6 +47,17 @@ for size in 32 48; do
     file -b "$icon" | grep -q "PNG image data, $size x $size" \
         || fail "$icon is not a ${size}x$size PNG: $(file -b "$icon")"
 done
+
+# searchpath <binary>: its RUNPATH or RPATH, if it has one.
+searchpath() { readelf -d "$1" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p'; }
+echo "== library search paths"
+# An empty entry makes the loader search the folder the program is started from.
+path=$(searchpath "$build/app/korvex")
+if [[ -n $path ]] && [[ $path == :* || $path == *: || $path == *::* ]]; then
+    fail "the build tree's korvex has an empty library search path entry: [$path]"
+fi
+path=$(searchpath "$work/prefix/bin/korvex")
+[[ -z $path ]] || fail "the installed korvex has a library search path: [$path]"
 
 echo "== desktop-file-validate"
 desktop-file-validate "$work/prefix/share/applications/$id.desktop" \
