@@ -1,12 +1,13 @@
 #include "applicationsetup.h"
 
 #include "applicationinfo.h"
+#include "loadpicture.h"
 #include "pixelfont.h"
+#include "windowstyle.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
-#include <QStyleFactory>
 
 namespace korvex {
 
@@ -16,8 +17,8 @@ void setUpApplication()
     QApplication::setApplicationName(applicationTitle());
     QApplication::setApplicationVersion(versionNumber());
     // Fusion draws the buttons in the windows' own colour on every platform.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex.png")));
+    QApplication::setStyle(new WindowStyle);
+    QApplication::setWindowIcon(QIcon(loadPicture(QStringLiteral(":/korvex/korvex.png"), "png")));
 
     // The windows name the fonts they were laid out with. Where those are missing, fonts of
     // the same metrics stand in, so that no caption outgrows its box.
