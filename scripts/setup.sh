@@ -12,6 +12,8 @@ packages=(
     xvfb xdotool x11-utils imagemagick
     clang-14 libclang-rt-14-dev gcovr
     desktop-file-utils appstream dpkg-dev file
+    # the start-up benchmark's window watcher and its private session bus
+    libx11-dev libxdamage-dev dbus-daemon
 )
 
 missing=()
