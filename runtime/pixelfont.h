@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QFont>
+#include <QFontDatabase>
 
 namespace korvex {
 
 // The windows were laid out at 96 dpi, so their font sizes are whole pixels; as points most
-// of them would be fractions, which a stored form cannot hold.
+// of them would be fractions, which a stored form cannot hold. A family that is not installed
+// gives way to its stand-in (QFont::insertSubstitution) here: left to Qt, it would first have
+// every installed font sorted by its likeness to the missing one.
 inline QFont pixelFont(const QString &family, int pixelSize)
 {
-    QFont font(family);
+    QFont font(QFontDatabase::hasFamily(family) ? family : QFont::substitute(family));
     font.setPixelSize(pixelSize);
     return font;
 }
