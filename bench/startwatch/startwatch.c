@@ -37,7 +37,8 @@
 enum { maxWindows = 256 };
 
 /* A top-level window created since the program started, with its place on the screen. */
-struct TopLevel {
+struct TopLevel
+{
     Window id;
     int x, y, width, height;
 };
@@ -79,8 +80,9 @@ static pid_t windowPid(Display *display, Window window)
     unsigned char *data = NULL;
     pid_t pid = 0;
     if (XGetWindowProperty(display, window, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &remaining, &data) == Success &&
-        data && format == 32 && count == 1)
+                           &count, &remaining, &data)
+            == Success
+        && data && format == 32 && count == 1)
         pid = (pid_t) * (unsigned long *)data;
     if (data)
         XFree(data);
@@ -106,8 +108,8 @@ static long peakKib(pid_t pid)
 
 static int intersects(const struct TopLevel *window, const XRectangle *area)
 {
-    return area->x < window->x + window->width && window->x < area->x + area->width &&
-           area->y < window->y + window->height && window->y < area->y + area->height;
+    return area->x < window->x + window->width && window->x < area->x + area->width
+           && area->y < window->y + window->height && window->y < area->y + area->height;
 }
 
 /* Ends the program's process group (and the window's owner, when it lives elsewhere), and
@@ -211,13 +213,13 @@ int main(int argc, char *argv[])
         while (XPending(display) && contentMs < 0) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == CreateNotify && event.xcreatewindow.parent == root &&
-                !event.xcreatewindow.override_redirect && topLevelCount < maxWindows) {
+            if (event.type == CreateNotify && event.xcreatewindow.parent == root
+                && !event.xcreatewindow.override_redirect && topLevelCount < maxWindows) {
                 const XCreateWindowEvent *created = &event.xcreatewindow;
-                topLevels[topLevelCount++] = (struct TopLevel){
-                    created->window, created->x, created->y,
-                    created->width + 2 * created->border_width,
-                    created->height + 2 * created->border_width};
+                topLevels[topLevelCount++] =
+                    (struct TopLevel){created->window, created->x, created->y,
+                                      created->width + 2 * created->border_width,
+                                      created->height + 2 * created->border_width};
             } else if (event.type == ConfigureNotify) {
                 struct TopLevel *known = findTopLevel(event.xconfigure.window);
                 if (known) {
@@ -226,8 +228,8 @@ int main(int argc, char *argv[])
                     known->width = event.xconfigure.width + 2 * event.xconfigure.border_width;
                     known->height = event.xconfigure.height + 2 * event.xconfigure.border_width;
                 }
-            } else if (event.type == MapNotify && window == None &&
-                       findTopLevel(event.xmap.window)) {
+            } else if (event.type == MapNotify && window == None
+                       && findTopLevel(event.xmap.window)) {
                 mappedMs = nowMs() - startTime;
                 window = event.xmap.window;
                 owner = windowPid(display, window);
@@ -266,8 +268,7 @@ int main(int argc, char *argv[])
     XFlush(display);
 
     if (window == None) {
-        fprintf(stderr, "startwatch: %s mapped no window within %ld ms\n", argv[optind],
-                timeoutMs);
+        fprintf(stderr, "startwatch: %s mapped no window within %ld ms\n", argv[optind], timeoutMs);
         endProgram(display, child, childEnded, 0, None);
         return 2;
     }
