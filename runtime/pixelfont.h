@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QFontDatabase>
 
 namespace korvex {
 
@@ -9,12 +8,7 @@ namespace korvex {
 // of them would be fractions, which a stored form cannot hold. A family that is not installed
 // gives way to its stand-in (QFont::insertSubstitution) here: left to Qt, it would first have
 // every installed font sorted by its likeness to the missing one.
-inline QFont pixelFont(const QString &family, int pixelSize)
-{
-    QFont font(QFontDatabase::hasFamily(family) ? family : QFont::substitute(family));
-    font.setPixelSize(pixelSize);
-    return font;
-}
+QFont pixelFont(const QString &family, int pixelSize);
 
 inline const QString kLayoutFontFamily = QStringLiteral("MS Sans Serif");
 
