@@ -3,11 +3,12 @@
 # of Debian's desktop calculators are installed, and prints one table of them all.
 #
 # usage: bench/peers.sh [--install] [build folder, default build]; --install first installs
-# the calculators with apt-get. ROUNDS=<n> sets the rounds (default 25).
+# the calculators with apt-get, and the X core fonts xcalc draws with, which a desktop has.
+# ROUNDS=<n> sets the rounds (default 25).
 set -euo pipefail
 
 peers=(
-    "xcalc|Xaw|xcalc|x11-apps"
+    "xcalc|Xaw|xcalc|x11-apps xfonts-base"
     "galculator|GTK 3|galculator|galculator"
     "mate-calc|GTK 3|mate-calc|mate-calc"
     "speedcrunch|Qt 5|speedcrunch|speedcrunch"
@@ -20,7 +21,7 @@ if [[ ${1:-} == --install ]]; then
     shift
     sudo=()
     ((EUID == 0)) || sudo=(sudo)
-    mapfile -t packages < <(printf '%s\n' "${peers[@]}" | cut -d'|' -f4 | sort -u)
+    mapfile -t packages < <(printf '%s\n' "${peers[@]}" | cut -d'|' -f4 | tr ' ' '\n' | sort -u)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
         -o DPkg::Lock::Timeout=900 "${packages[@]}"
