@@ -2,6 +2,7 @@
 #include "ui_frmabout.h"
 
 #include "applicationinfo.h"
+#include "loadpicture.h"
 
 #include <QCloseEvent>
 
@@ -14,7 +15,7 @@ frmAbout::frmAbout(QWidget *parent)
 {
     ui->setupUi(this);
     setFixedSize(size());
-    ui->Picture1->setPixmap(QPixmap(QStringLiteral(":/korvex/korvex.png")));
+    ui->Picture1->setPixmap(loadPicture(QStringLiteral(":/korvex/korvex.png"), "png"));
 
     setWindowTitle(tr("About ") + applicationTitle());
     ui->lblVersion->setText(tr("Version ") + versionNumber());

@@ -1,8 +1,9 @@
 #include "applicationsetup.h"
 
 #include "applicationinfo.h"
-#include "classicbuttonstyle.h"
+#include "loadpicture.h"
 #include "pixelfont.h"
+#include "windowstyle.h"
 
 #include <QApplication>
 #include <QFont>
@@ -18,8 +19,8 @@ void setUpApplication()
     // Wayland shells match the windows to the menu entry and its icon by this id.
     QGuiApplication::setDesktopFileName(applicationId());
     // The same look on every platform, with buttons in the windows' own colour.
-    QApplication::setStyle(new ClassicButtonStyle);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex.png")));
+    QApplication::setStyle(new WindowStyle);
+    QApplication::setWindowIcon(QIcon(loadPicture(QStringLiteral(":/korvex/korvex.png"), "png")));
 
     // The windows name the fonts they were laid out with. Where those are missing, fonts of
     // the same metrics stand in, so that no caption outgrows its box.

@@ -6,6 +6,7 @@
 #include "form2.h"
 #include "frmabout.h"
 #include "linecounts.h"
+#include "loadpicture.h"
 #include "logfile.h"
 #include "messagebox.h"
 #include "pixelfont.h"
@@ -57,7 +58,7 @@ Form1::Form1(const QString &driveFolder, QWidget *parent)
         label->setFont(pixelFont(kLayoutFontFamily, 13));
     ui->Label1->setFont(pixelFont(QStringLiteral("Calibri"), 27));
     ui->Label5->setText(tr("by the Korvex team v") + versionNumber());
-    ui->Picture1->setPixmap(QPixmap(QStringLiteral(":/korvex/picture.jpg")));
+    ui->Picture1->setPixmap(loadPicture(QStringLiteral(":/korvex/picture.jpg"), "jpeg"));
 
     connect(ui->Text1, &QLineEdit::textChanged, this,
             [this] { storeInput(ui->Text1, m_inputs.ConnectionLength); });

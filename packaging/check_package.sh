@@ -18,7 +18,7 @@ source=$PWD
 
 missing=()
 for tool in dpkg-buildpackage dh lintian hardening-check desktop-file-validate appstreamcli \
-    Xvfb xdotool xdpyinfo fakeroot; do
+    Xvfb xdotool xdpyinfo fakeroot readelf; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [[ -x /usr/libexec/appstreamcli-compose ]] || missing+=(appstreamcli-compose)
@@ -128,6 +128,10 @@ installed=yes
 # _FORTIFY_SOURCE level can check. The build log above shows that both flags were given.
 echo "== hardening-check /usr/bin/korvex"
 hardening-check --nofortify --nocfprotection /usr/bin/korvex || fail "hardening-check fails"
+# The libraries all come from the system's folders; any search path of its own is one too many.
+if readelf -d /usr/bin/korvex | grep -qE '\((RUNPATH|RPATH)\)'; then
+    fail "/usr/bin/korvex has a library search path: $(readelf -d /usr/bin/korvex | grep PATH)"
+fi
 
 echo "== /usr/bin/korvex under Xvfb"
 for ((n = 140; n < 180; n++)); do

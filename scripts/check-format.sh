@@ -2,5 +2,5 @@
 # Fails when a C++ source is not formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 echo "formatting: all C++ sources follow .clang-format"

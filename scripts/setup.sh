@@ -21,6 +21,8 @@ test_packages=(
     desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
     # the accessibility check: the AT-SPI bus and client, and Orca
     at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
+    # the start-up benchmark's window watcher
+    libx11-dev libxdamage-dev
 )
 
 packages=("${build_packages[@]}")

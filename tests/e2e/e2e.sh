@@ -138,7 +138,7 @@ dismiss_message() {
     wait_gone '^Korvex$'
 }
 
-for tool in Xvfb openbox xdpyinfo xdotool xprop xwininfo import cmp; do
+for tool in readelf Xvfb openbox xdpyinfo xdotool xprop xwininfo import cmp; do
     command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
 done
 [[ -x $KORVEX ]] || fail "$KORVEX is not an executable"
@@ -153,6 +153,12 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime
 readonly LOG=$HOME/output.txt
 start_wm
+
+step "reading korvex's library search path"
+# An empty entry makes the loader search whatever folder korvex is started from.
+runpath=$(readelf -d "$KORVEX" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+[[ $runpath != :* && $runpath != *: && $runpath != *::* ]] \
+    || fail "the library search path has an empty entry: [$runpath]"
 
 step "starting korvex on $DISPLAY"
 "$KORVEX" >"$WORK/korvex.log" 2>&1 &

@@ -1,0 +1,104 @@
+#include "windowstyle.h"
+
+#include "loadpicture.h"
+
+#include <QGroupBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOption>
+#include <qdrawutil.h>
+
+namespace korvex {
+namespace {
+
+// The bevel takes two pixels on each side; the focus rectangle lies inside it.
+constexpr int kFocusRectInset = 4;
+
+// Every other pixel, as the classic focus rectangle is drawn.
+void drawDottedRectangle(QPainter *painter, const QRect &rect, const QColor &colour)
+{
+    const QBrush dots(colour, Qt::Dense4Pattern);
+    painter->fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), dots);
+    painter->fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), dots);
+    painter->fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), dots);
+    painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), dots);
+}
+
+} // namespace
+
+WindowStyle::WindowStyle()
+    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
+      m_groupBoxFrame(loadPicture(
+          QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"), "png"))
+{ }
+
+void WindowStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option,
+                                QPainter *painter, const QWidget *widget) const
+{
+    switch (element) {
+    case PE_PanelButtonCommand:
+        qDrawWinButton(painter, option->rect, option->palette,
+                       option->state & (State_Sunken | State_On), &option->palette.button());
+        return;
+    case PE_FrameFocusRect:
+        // A button draws its own, in drawControl().
+        if (qobject_cast<const QPushButton *>(widget))
+            return;
+        break;
+    case PE_FrameGroupBox:
+        if (!m_groupBoxFrame.isNull()) {
+            drawGroupBoxFrame(option, painter, widget);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+}
+
+// Fusion's own frame: the pixmap's border stretched below the title.
+void WindowStyle::drawGroupBoxFrame(const QStyleOption *option, QPainter *painter,
+                                    const QWidget *widget) const
+{
+    constexpr int groupBoxTopMargin = 3;
+    int topMargin = groupBoxTopMargin;
+    const auto *groupBox = qobject_cast<const QGroupBox *>(widget);
+    if (!groupBox || groupBox->isCheckable() || !groupBox->title().isEmpty())
+        topMargin += qMax(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height());
+    qDrawBorderPixmap(painter, option->rect.adjusted(0, topMargin, 0, 0), QMargins(6, 6, 6, 6),
+                      m_groupBoxFrame);
+}
+
+void WindowStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                              const QWidget *widget) const
+{
+    QProxyStyle::drawControl(element, option, painter, widget);
+    if (element == CE_PushButton && option->state & State_HasFocus)
+        drawDottedRectangle(painter, subElementRect(SE_PushButtonFocusRect, option, widget),
+                            option->palette.buttonText().color());
+}
+
+int WindowStyle::pixelMetric(PixelMetric metric, const QStyleOption *option,
+                             const QWidget *widget) const
+{
+    switch (metric) {
+    case PM_ButtonShiftHorizontal:
+    case PM_ButtonShiftVertical:
+        return 1;
+    default:
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+}
+
+QRect WindowStyle::subElementRect(SubElement element, const QStyleOption *option,
+                                  const QWidget *widget) const
+{
+    if (element == SE_PushButtonFocusRect)
+        return option->rect.adjusted(kFocusRectInset, kFocusRectInset, -kFocusRectInset,
+                                     -kFocusRectInset);
+    return QProxyStyle::subElementRect(element, option, widget);
+}
+
+} // namespace korvex
