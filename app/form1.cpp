@@ -58,7 +58,7 @@ Form1::Form1(const QString &driveFolder, QWidget *parent)
         label->setFont(pixelFont(kLayoutFontFamily, 13));
     ui->Label1->setFont(pixelFont(QStringLiteral("Calibri"), 27));
     ui->Label5->setText(tr("by the Korvex team v") + versionNumber());
-    ui->Picture1->setPixmap(loadPicture(QStringLiteral(":/korvex/picture.jpg"), "jpeg"));
+    ui->Picture1->setPixmap(loadPicture(QStringLiteral(":/korvex/picture.png"), "png"));
 
     connect(ui->Text1, &QLineEdit::textChanged, this,
             [this] { storeInput(ui->Text1, m_inputs.ConnectionLength); });

@@ -215,7 +215,7 @@ void LayoutTest::embeddedPicturesDecode_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("banner") << ":/korvex/picture.jpg" << QSize(424, 129);
+    QTest::newRow("banner") << ":/korvex/picture.png" << QSize(424, 129);
     QTest::newRow("icon") << ":/korvex/korvex.png" << QSize(32, 32);
     QTest::newRow("Windows icon") << ":/korvex/korvex.ico" << QSize(32, 32);
 }

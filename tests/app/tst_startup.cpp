@@ -20,7 +20,7 @@ class StartupTest : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void onlyTheBannersImageReaderIsLoaded();
+    void noImagePluginIsLoaded();
     void frameLooksAsFusionDrawsIt();
 
 private:
@@ -36,7 +36,7 @@ void StartupTest::initTestCase()
     m_form->grab();
 }
 
-void StartupTest::onlyTheBannersImageReaderIsLoaded()
+void StartupTest::noImagePluginIsLoaded()
 {
 #ifndef Q_OS_LINUX
     QSKIP("reads the loaded libraries from /proc/self/maps");
@@ -50,7 +50,7 @@ void StartupTest::onlyTheBannersImageReaderIsLoaded()
             plugins << QString::fromLocal8Bit(line.mid(at + 14));
     }
     plugins.removeDuplicates();
-    QCOMPARE(plugins, QStringList{QStringLiteral("libqjpeg.so")});
+    QCOMPARE(plugins, QStringList());
     QCOMPARE(QApplication::windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
 }
 
