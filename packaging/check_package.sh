@@ -15,10 +15,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
+# shellcheck source=scripts/xvfb.sh
+source scripts/xvfb.sh
 
 missing=()
 for tool in dpkg-buildpackage dh lintian hardening-check desktop-file-validate appstreamcli \
-    Xvfb xdotool xdpyinfo fakeroot readelf; do
+    Xvfb xdotool fakeroot readelf; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [[ -x /usr/libexec/appstreamcli-compose ]] || missing+=(appstreamcli-compose)
@@ -134,20 +136,8 @@ if readelf -d /usr/bin/korvex | grep -qE '\((RUNPATH|RPATH)\)'; then
 fi
 
 echo "== /usr/bin/korvex under Xvfb"
-for ((n = 140; n < 180; n++)); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    export DISPLAY=":$n"
-    for ((i = 0; i < 50; i++)); do
-        if xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null; then break 2; fi
-        sleep 0.1
-    done
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-    xvfb=""
-done
-[[ -n $xvfb ]] || fail "no free display from :140 to :179"
+start_xvfb "$work" || fail "Xvfb does not start: $(cat "$work/xvfb.log")"
+xvfb=$XVFB_PID
 mkdir -p "$work/home"
 HOME=$work/home QT_QPA_PLATFORM=xcb /usr/bin/korvex >"$work/korvex.txt" 2>&1 &
 korvex=$!

@@ -12,13 +12,15 @@ if [[ ${1:-} == --inside-session ]]; then INSIDE_SESSION=true; shift; fi
 KORVEX=$(readlink -f "$1")
 HERE=$(dirname "$(readlink -f "$0")")
 readonly KORVEX HERE
+# shellcheck source=scripts/xvfb.sh
+source "$HERE/../../scripts/xvfb.sh"
 # pyatspi belongs to the system's Python, not to whichever python3 comes first in PATH.
 PYTHON=/usr/bin/python3
 [[ -x $PYTHON ]] || PYTHON=python3
 readonly PYTHON BUS_LAUNCHER=/usr/libexec/at-spi-bus-launcher
 
 if ! $INSIDE_SESSION; then
-    for tool in Xvfb xdpyinfo xdotool dbus-run-session dbus-send orca; do
+    for tool in Xvfb xdotool dbus-run-session dbus-send orca; do
         command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
     done
     [[ -x $BUS_LAUNCHER ]] || { echo "skipped: at-spi2-core is not installed"; exit 77; }
@@ -102,20 +104,8 @@ chmod 700 "$WORK/runtime"
 export WORK HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime XDG_CONFIG_HOME=$WORK/home/.config
 unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM
 
-for ((n = 130; n < 170; n++)); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    PIDS+=($!)
-    export DISPLAY=":$n"
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "${PIDS[-1]}" 2>/dev/null || break
-        if xdpyinfo >/dev/null 2>&1 && kill -0 "${PIDS[-1]}" 2>/dev/null; then break 2; fi
-        sleep 0.1
-    done
-    stop_started
-    PIDS=()
-done
-((${#PIDS[@]})) || { echo "no free display from :130 to :169" >&2; exit 1; }
+start_xvfb "$WORK" || { echo "Xvfb does not start: $(cat "$WORK/xvfb.log")" >&2; exit 1; }
+PIDS+=("$XVFB_PID")
 
 timeout 90 dbus-run-session -- bash "$0" --inside-session "$KORVEX" &
 PIDS+=($!)

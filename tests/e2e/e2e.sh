@@ -28,29 +28,8 @@ trap 'exit 143' INT TERM HUP
 fail() { echo "e2e: $*" >&2; exit 1; }
 step() { STEP=$1; echo "e2e: $STEP"; }
 
-start_xvfb() {
-    local n i owner
-    for ((n = 90; n < 130; n++)); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        # The server must be ours: another one may have taken the number meanwhile, and
-        # answers while ours is still finding that out. The lock file names the winner.
-        for ((i = 0; i < 50; i++)); do
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            if xdpyinfo >/dev/null 2>&1 && { read -r owner <"/tmp/.X$n-lock"; } 2>/dev/null \
-                && ((owner == XVFB_PID)) && kill -0 "$XVFB_PID" 2>/dev/null; then
-                return 0
-            fi
-            sleep 0.1
-        done
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-        XVFB_PID=""
-    done
-    fail "no free display from :90 to :129"
-}
+# shellcheck source=scripts/xvfb.sh
+source "${BASH_SOURCE[0]%/*}/../../scripts/xvfb.sh"
 
 start_wm() {
     local attempt i
@@ -138,7 +117,7 @@ dismiss_message() {
     wait_gone '^Korvex$'
 }
 
-for tool in readelf Xvfb openbox xdpyinfo xdotool xprop xwininfo import cmp; do
+for tool in readelf Xvfb openbox xdotool xprop xwininfo import cmp; do
     command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
 done
 [[ -x $KORVEX ]] || fail "$KORVEX is not an executable"
@@ -148,7 +127,7 @@ WORK=$(mktemp -d)
 mkdir -p "$SHOTS" "$WORK/home" "$WORK/runtime"
 chmod 700 "$WORK/runtime"
 rm -f "$SHOTS"/*.png
-start_xvfb
+start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime
 readonly LOG=$HOME/output.txt
