@@ -105,7 +105,10 @@ void Form1::storeInput(QLineEdit *box, std::int16_t &input)
     palette.setColor(QPalette::Text,
                      value ? QApplication::palette(box).color(QPalette::Text) : Qt::red);
     box->setPalette(palette);
-    box->setToolTip(value ? QString() : tr("Enter a whole number from -32768 to 32767"));
+    const QString reason = value ? QString() : tr("Enter a whole number from -32768 to 32767");
+    box->setToolTip(reason);
+    // A screen reader cannot show the red, and Qt has no invalid-entry state to send it.
+    box->setAccessibleDescription(value ? QString() : tr("Invalid entry. ") + reason);
 }
 
 void Form1::calculate()

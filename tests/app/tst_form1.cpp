@@ -248,12 +248,14 @@ void Form1Test::textThatIsNoNumberIsShownAndStoresZero()
     QCOMPARE(columns->palette().color(QPalette::Text), QColor(Qt::red));
     QCOMPARE(columns->toolTip(), QStringLiteral("Enter a whole number from -32768 to 32767"));
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(columns);
-    QCOMPARE(accessible->text(QAccessible::Description), columns->toolTip());
+    QCOMPARE(accessible->text(QAccessible::Description),
+             QStringLiteral("Invalid entry. Enter a whole number from -32768 to 32767"));
 
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(columns, Qt::Key_Backspace);
     QCOMPARE(columns->text(), QStringLiteral("12"));
     QCOMPARE(m_form->storedInputs().Columns, 12);
+    QCOMPARE(accessible->text(QAccessible::Description), QString());
     QCOMPARE(columns->palette().color(QPalette::Text), normalText);
     QVERIFY(columns->toolTip().isEmpty());
     QVERIFY(accessible->text(QAccessible::Description).isEmpty());

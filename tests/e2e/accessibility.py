@@ -18,7 +18,7 @@ import pyatspi
 from gi.repository import GLib
 
 KORVEX, WORK = sys.argv[1], sys.argv[2]
-REASON = "Enter a whole number from -32768 to 32767"
+REASON = "Invalid entry. Enter a whole number from -32768 to 32767"
 RESULT_NUMBERS = ("24", "21", "12", "69")
 
 # Role and name of every control that takes the focus, window by window.
