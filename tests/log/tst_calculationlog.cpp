@@ -4,11 +4,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+#include <utility>
+#else
 #include <csignal>
 
 #include <fcntl.h>
@@ -17,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using korvex::AppendCalculationRecord;
 
@@ -30,10 +37,12 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+#ifndef Q_OS_WIN
 int openFileDescriptors()
 {
     return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
 }
+#endif
 
 } // namespace
 
@@ -51,10 +60,13 @@ private Q_SLOTS:
     void appendsAfterWhatIsThere();
     void failsWithoutTouchingTheFile_data();
     void failsWithoutTouchingTheFile();
+    void appendsOfTwoProcessesAtOnceStayWhole();
+#ifndef Q_OS_WIN
     void failedWriteLeavesNoFileOpen();
     void fullDiskLeavesWholeRecordsOnly();
     void specialFileIsLeftAloneAtOnce_data();
     void specialFileIsLeftAloneAtOnce();
+#endif
 
 private:
     std::unique_ptr<QTemporaryDir> m_driveC;
@@ -171,6 +183,9 @@ void CalculationLogTest::failsWithoutTouchingTheFile_data()
     QTest::newRow("no drive C at all") << QStringLiteral("no drive");
     QTest::newRow("file marked read-only") << QStringLiteral("read-only");
     QTest::newRow("folder where the file should be") << QStringLiteral("folder");
+#ifdef Q_OS_WIN
+    QTest::newRow("file held open without sharing") << QStringLiteral("held");
+#endif
 }
 
 void CalculationLogTest::failsWithoutTouchingTheFile()
@@ -187,14 +202,85 @@ void CalculationLogTest::failsWithoutTouchingTheFile()
         QVERIFY(AppendCalculationRecord(path, 1, 2, 3));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
         before = contents(path);
-    } else {
+    } else if (situation == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(path));
     }
+#ifdef Q_OS_WIN
+    // Another program holds the file open and shares it with nobody.
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const auto release = [&holder] {
+        if (holder != INVALID_HANDLE_VALUE)
+            ::CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
+    };
+    const auto releaseAtEnd = qScopeGuard(release);
+    if (situation == QLatin1String("held")) {
+        QVERIFY(AppendCalculationRecord(path, 1, 2, 3));
+        before = contents(path);
+        holder = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ, 0,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        QVERIFY(holder != INVALID_HANDLE_VALUE);
+    }
+#endif
 
+    QElapsedTimer timer;
+    timer.start();
     QVERIFY(!AppendCalculationRecord(path, 6, 7, 4));
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed()) + " ms"));
+#ifdef Q_OS_WIN
+    if (holder != INVALID_HANDLE_VALUE)
+        QVERIFY(!korvex::removeLogFile(path));
+    release();
+#endif
     QCOMPARE(contents(path), before);
 }
 
+// Two processes append 500 records each to one file at the same time; each record lands
+// whole, and each process's records keep their order.
+void CalculationLogTest::appendsOfTwoProcessesAtOnceStayWhole()
+{
+    constexpr int count = 500;
+    const QString helper =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/korvex_appendrecords");
+    QProcess writers[2];
+    for (int rows : {1, 2}) {
+        writers[rows - 1].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[rows - 1].start(helper, {QString::number(rows), QString::number(count), m_logFile});
+    }
+    for (QProcess &writer : writers) {
+        QVERIFY2(writer.waitForFinished(120'000), qPrintable(writer.errorString()));
+        QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(writer.exitCode(), 0);
+    }
+
+    auto record = [](int rows, int columns) {
+        return "\"Columns:\"," + QByteArray::number(rows) + "\r\n\"Rows:\","
+               + QByteArray::number(columns) + "\r\n\"Connection Length:\",4\r\n\r\n";
+    };
+    const QByteArray log = contents(m_logFile);
+    int next[2] = {1, 1};
+    qsizetype at = 0;
+    while (at < log.size()) {
+        const QByteArray first = record(1, next[0]), second = record(2, next[1]);
+        if (next[0] <= count && log.sliced(at).startsWith(first)) {
+            at += first.size();
+            ++next[0];
+        } else if (next[1] <= count && log.sliced(at).startsWith(second)) {
+            at += second.size();
+            ++next[1];
+        } else {
+            QFAIL(qPrintable(
+                QStringLiteral("no whole record at byte %1 of %2, after %3 and %4 records")
+                    .arg(at)
+                    .arg(log.size())
+                    .arg(next[0] - 1)
+                    .arg(next[1] - 1)));
+        }
+    }
+    QCOMPARE(next[0] - 1, count);
+    QCOMPARE(next[1] - 1, count);
+}
+
+#ifndef Q_OS_WIN
 void CalculationLogTest::failedWriteLeavesNoFileOpen()
 {
     if (!QFile::exists(QStringLiteral("/dev/full")))
@@ -290,6 +376,8 @@ void CalculationLogTest::specialFileIsLeftAloneAtOnce()
         QVERIFY(::read(reader, &byte, 1) <= 0);
     }
 }
+
+#endif
 
 QTEST_GUILESS_MAIN(CalculationLogTest)
 #include "tst_calculationlog.moc"
