@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Builds the Qt that the Windows build links, once, and prints the folder it is installed in.
+#
+# It is Debian's own qt6-base source, the same version and patches as the Qt of the Linux
+# build, cross-compiled with mingw-w64 as static libraries, so that korvex.exe needs no Qt DLL.
+# Its tools (moc, rcc, uic) are the host's, and the patches in scripts/qt-patches/ are applied
+# on top of Debian's. The result is kept in the cache folder
+# ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex}, under a name made of the Qt version and
+# a hash of everything that decides its build: the source version, the compiler, the options
+# below, the toolchain file and the patches. A later run with the same ones reuses it at once; a change of
+# any of them builds a new one beside it.
+#
+# usage: windows-qt.sh      (the packages it needs come from setup.sh --windows)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
+patches=("$PWD"/scripts/qt-patches/*.patch)
+cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
+source_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+upstream_version=${source_version%%+*}
+
+options=(
+    -DBUILD_SHARED_LIBS=OFF
+    -DCMAKE_BUILD_TYPE=Release
+    -DFEATURE_optimize_size=ON
+    -DQT_BUILD_EXAMPLES=OFF
+    -DQT_BUILD_TESTS=OFF
+    # Core, Gui, Widgets and Test are all Korvex uses.
+    -DFEATURE_concurrent=OFF -DFEATURE_dbus=OFF -DFEATURE_network=OFF
+    -DFEATURE_printsupport=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
+    -DINPUT_opengl=no -DFEATURE_vulkan=OFF
+    -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
+    # Debian's source leaves out the Wintab headers that tablet input needs.
+    -DFEATURE_tabletevent=OFF
+    # Windows has none of these libraries; Qt's own copies are linked in.
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF
+    -DFEATURE_system_doubleconversion=OFF
+)
+
+compiler=$(x86_64-w64-mingw32-g++-posix --version | head -n 1)
+key=$(printf '%s\n' "$source_version" "$compiler" "${options[@]}" \
+    | cat - "$toolchain" "${patches[@]}" | sha256sum | cut -c 1-12)
+prefix=$cache/qt-$upstream_version-windows-$key
+
+if [[ -f $prefix/.complete ]]; then
+    echo "$prefix"
+    exit 0
+fi
+
+work=$cache/work-$key
+rm -rf "$work" "$prefix"
+mkdir -p "$work" "$prefix"
+
+# The source comes through a private apt configuration with deb-src entries only, so that the
+# machine's own sources stay as they are.
+suites="bookworm bookworm-updates"
+cat >"$work/deb-src.sources" <<EOF
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suites
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+mkdir -p "$work/lists/partial"
+apt_options=(-o Dir::Etc::SourceList="$work/deb-src.sources" -o Dir::Etc::SourceParts=/dev/null
+    -o Dir::State::Lists="$work/lists" -o APT::Sandbox::User=root -qq)
+apt-get "${apt_options[@]}" update >&2
+(cd "$work" && apt-get "${apt_options[@]}" source --download-only "qt6-base=$source_version" >&2)
+(cd "$work" && dpkg-source -x ./*.dsc qtbase >&2)
+for patch in "${patches[@]}"; do
+    patch -d "$work/qtbase" -p1 --forward <"$patch" >&2
+done
+
+# The toolchain file is kept with the Qt: its CMake files load it from there.
+cp "$toolchain" "$prefix/"
+cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$prefix/$(basename "$toolchain")" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    "${options[@]}" >&2
+cmake --build "$work/build" >&2
+cmake --install "$work/build" >&2
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "$prefix"
