@@ -179,7 +179,7 @@ void Form1::openOutputWindow()
     // It has no title bar to be moved by, so it must not open where it hides this window.
     if (!m_outputWindow->isVisible()) {
         const QRect buttonRow = ui->Frame1->geometry().translated(geometry().topLeft());
-        m_outputWindow->move(placeBeside(frameGeometry(), buttonRow, m_outputWindow->size(),
+        m_outputWindow->move(placeBeside(visibleFrame(*this), buttonRow, m_outputWindow->size(),
                                          screen()->availableGeometry()));
     }
     m_outputWindow->show();

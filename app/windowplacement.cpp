@@ -1,8 +1,15 @@
 #include "windowplacement.h"
 
 #include <QRect>
+#include <QWidget>
 
 #include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+#include <dwmapi.h>
+#endif
 
 namespace korvex {
 
@@ -38,6 +45,31 @@ QPoint placeBeside(const QRect &mainWindow, const QRect &buttonRow, const QSize 
         }
     }
     return best;
+}
+
+QRect visibleFrame(const QWidget &window)
+{
+#ifdef Q_OS_WIN
+    // Qt takes the invisible resize borders of Windows 10 off every frame, also off that of a
+    // window that cannot be resized and has none, which leaves it a pixel inside the window's
+    // own area. The desktop window manager knows the frame it draws, in physical pixels.
+    const auto handle = reinterpret_cast<HWND>(window.winId());
+    RECT frame;
+    POINT clientOrigin{0, 0};
+    RECT client;
+    if (SUCCEEDED(
+            ::DwmGetWindowAttribute(handle, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame))
+        && ::ClientToScreen(handle, &clientOrigin) && ::GetClientRect(handle, &client)) {
+        const qreal scale = window.devicePixelRatioF();
+        const auto logical = [scale](LONG pixels) { return qRound(pixels / scale); };
+        return window.geometry().marginsAdded(
+            QMargins(logical(clientOrigin.x - frame.left), logical(clientOrigin.y - frame.top),
+                     logical(frame.right - clientOrigin.x - client.right),
+                     logical(frame.bottom - clientOrigin.y - client.bottom)));
+    }
+#endif
+    // Without one (Wine has none), a frame holds at least the window's own area.
+    return window.frameGeometry().united(window.geometry());
 }
 
 } // namespace korvex

@@ -4,6 +4,7 @@
 
 class QRect;
 class QSize;
+class QWidget;
 
 namespace korvex {
 
@@ -12,5 +13,8 @@ namespace korvex {
 // the least of the main window. It never covers the main window's button row.
 QPoint placeBeside(const QRect &mainWindow, const QRect &buttonRow, const QSize &size,
                    const QRect &screen);
+
+// The frame of a top-level window as the user sees it drawn.
+QRect visibleFrame(const QWidget &window);
 
 } // namespace korvex

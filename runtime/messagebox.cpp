@@ -14,6 +14,8 @@ void showMessage(const QString &text)
     // Some desktops' themes put a check mark on OK.
     box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.setWindowModality(Qt::ApplicationModal);
+    // Its size is fixed; without the hint, Windows would give it a frame to resize it by.
+    box.setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     box.exec();
 }
 
