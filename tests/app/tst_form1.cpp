@@ -334,8 +334,10 @@ void Form1Test::resultsAreDrawnAboveTheButtonRowAndSurviveRepaints()
     click("Command1");
     QCOMPARE(printedText(*m_form).size(), 5);
 
+    // The four lines of text leave 223 pixels of pure red with Linux's fonts and 178 with Qt's own
+    // font rendering on Windows, which smooths more of the edges.
     const int redPixels = pixelsInColour(*m_form, Qt::red);
-    QVERIFY(redPixels > 200);
+    QVERIFY2(redPixels > 150, qPrintable(QString::number(redPixels) + " red pixels"));
 
     // The total line is the last one; it must be drawn in full above the button row.
     const QImage belowTheFrame =

@@ -15,7 +15,13 @@
 #include <QStyle>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QScopeGuard>
+
+#include <qt_windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 using korvex::Form1;
 
@@ -187,7 +193,11 @@ void Form2Test::failedDeletionShowsNothingAndChangesNothing_data()
     QTest::newRow("no log file") << QStringLiteral("none");
     QTest::newRow("log file marked read-only") << QStringLiteral("read-only");
     QTest::newRow("folder where the log should be") << QStringLiteral("folder");
+#ifdef Q_OS_WIN
+    QTest::newRow("log file held open by another program") << QStringLiteral("held");
+#else
     QTest::newRow("named pipe where the log should be") << QStringLiteral("fifo");
+#endif
 }
 
 void Form2Test::failedDeletionShowsNothingAndChangesNothing()
@@ -199,9 +209,24 @@ void Form2Test::failedDeletionShowsNothingAndChangesNothing()
         QVERIFY(QFile::setPermissions(m_logFile, QFileDevice::ReadOwner));
     } else if (situation == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(m_logFile));
-    } else if (situation == QLatin1String("fifo")) {
-        QCOMPARE(::mkfifo(QFile::encodeName(m_logFile).constData(), 0644), 0);
     }
+#ifdef Q_OS_WIN
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const auto release = qScopeGuard([&holder] {
+        if (holder != INVALID_HANDLE_VALUE)
+            ::CloseHandle(holder);
+    });
+    if (situation == QLatin1String("held")) {
+        calculate("6", "7", "4");
+        holder =
+            ::CreateFileW(reinterpret_cast<const wchar_t *>(m_logFile.utf16()), GENERIC_READ,
+                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        QVERIFY(holder != INVALID_HANDLE_VALUE);
+    }
+#else
+    if (situation == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(m_logFile).constData(), 0644), 0);
+#endif
     const bool existedBefore = QFileInfo::exists(m_logFile);
 
     QTest::mouseClick(in<QPushButton>(openOutputWindow(), "Command2"), Qt::LeftButton);

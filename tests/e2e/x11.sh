@@ -1,0 +1,97 @@
+# shellcheck shell=bash
+# Sourced by the end-to-end tests: driving windows on an X server under openbox with xdotool,
+# and reading back what the window manager sees of them. The test sets WORK (a scratch
+# folder) and SHOTS (where screenshots go); start_wm sets WM_PID.
+
+fail() { echo "${TEST_NAME:-e2e}: $*" >&2; exit 1; }
+step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
+
+# shellcheck source=scripts/xvfb.sh
+source "${BASH_SOURCE[0]%/*}/../../scripts/xvfb.sh"
+
+start_wm() {
+    local attempt i
+    # Now and then it cannot open a display that has only just started; a second try can.
+    for ((attempt = 0; attempt < 3; attempt++)); do
+        openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+        WM_PID=$!
+        # It announces itself on the root window once it manages windows.
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$WM_PID" 2>/dev/null || break
+            if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$WM_PID" 2>/dev/null || true
+        wait "$WM_PID" 2>/dev/null || true
+        WM_PID=""
+        sleep 0.5
+    done
+    fail "openbox does not manage the display: $(cat "$WORK/openbox.log")"
+}
+
+# wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
+wait_for_window() {
+    local ids
+    ids=$(timeout 10 xdotool search --sync --onlyvisible --name "$1") || fail "no window '$1'"
+    echo "${ids%%$'\n'*}"
+}
+
+# wait_gone NAME_REGEX: waits until no window of that name is visible.
+wait_gone() {
+    local i
+    for ((i = 0; i < 50; i++)); do
+        xdotool search --onlyvisible --name "$1" >/dev/null || return 0
+        sleep 0.1
+    done
+    fail "window '$1' is still visible"
+}
+
+click_in() { xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click 1; sleep 0.2; }
+press_key() { timeout 5 xdotool windowfocus --sync "$1" key "$2" || fail "cannot press $2"; }
+
+# type_into WINDOW X Y TEXT: replaces the text of the box at X,Y.
+type_into() {
+    click_in "$1" "$2" "$3"
+    xdotool key ctrl+a
+    xdotool type --delay 30 "$4"
+}
+
+screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
+
+# window_position WINDOW: prints the screen position of the window's own area. (xdotool's
+# getwindowgeometry counts the frame's offset twice under a window manager.)
+window_position() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        END {print x, y}'
+}
+
+# frame_extents WINDOW: prints the left, right, top and bottom widths of its frame.
+frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.* = //; s/,//g'; }
+
+# check_title_bar WINDOW DESCRIPTION: the window asks for a title bar with a close box only,
+# and the window manager offers to close it but not to maximise it. (Openbox offers to
+# minimise every window it decorates, whatever the window asks for.)
+check_title_bar() {
+    local hints flags functions decorations actions
+    hints=$(xprop -id "$1" _MOTIF_WM_HINTS)
+    read -r flags functions decorations _ <<<"$(sed 's/.* = //; s/,//g' <<<"$hints")"
+    # functions: 0x08 minimise, 0x10 maximise, 0x20 close; decorations: 0x08 title bar,
+    # 0x20 minimise box, 0x40 maximise box
+    (((flags & 3) == 3 && (functions & 0x38) == 0x20 && (decorations & 0x68) == 0x08)) \
+        || fail "$2 does not ask for a close box only: $hints"
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
+    [[ $actions == *_NET_WM_ACTION_CLOSE* && $actions != *_NET_WM_ACTION_MAXIMIZE* ]] \
+        || fail "the window manager offers $2 more than closing: $actions"
+}
+
+# Presses Enter on the message box (titled "Korvex", no blank) and checks that it goes away.
+dismiss_message() {
+    local box
+    box=$(wait_for_window '^Korvex$')
+    check_title_bar "$box" "the message box"
+    press_key "$box" Return
+    wait_gone '^Korvex$'
+}
+

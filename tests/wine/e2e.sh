@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# Drives the real korvex.exe under Wine, in a new prefix, on a private Xvfb under openbox, the
+# way the Linux end-to-end test drives korvex: a refused Calculate, a real one and its log
+# C:/output.txt (read in the prefix's drive_c), the output-file window, the About window, Exit.
+# Every button caption is read back from the screen and must be the whole caption as Windows
+# itself draws it in MS Sans Serif. Then two processes append 500 records each to the log at
+# once, and a full disk cuts one append short.
+#
+# Usage: e2e.sh KORVEX_EXE CAPTIONINK_EXE APPENDRECORDS_EXE SCREENSHOT_FOLDER
+set -euo pipefail
+
+readonly KORVEX=$1 CAPTIONINK=$2 APPENDRECORDS=$3 SHOTS=$4
+readonly HERE=${BASH_SOURCE[0]%/*}
+STEP="setting up"
+XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
+
+cleanup() {
+    local status=$?
+    if ((status != 0 && status != 77)); then echo "e2e FAILED while $STEP" >&2; fi
+    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
+    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
+    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
+    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
+    if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
+
+# shellcheck source=tests/e2e/x11.sh
+source "$HERE/../e2e/x11.sh"
+
+# caption_is_whole SCREENSHOT X Y WIDTH HEIGHT TEXT: the caption of the button at X,Y in the
+# screenshot is TEXT as GDI draws it in MS Sans Serif at some size, every letter of it. The
+# inside of the button's bevel and focus rectangle is compared, cut to its ink.
+caption_is_whole() {
+    local shot=$1 x=$2 y=$3 width=$4 height=$5 text=$6 drawn reference
+    drawn=$WORK/caption.pbm
+    rm -rf "$WORK/reference" && mkdir "$WORK/reference"
+    wine "$CAPTIONINK" "MS Sans Serif" "$text" "$(winepath -w "$WORK/reference")" \
+        || fail "cannot draw '$text' with GDI"
+    convert "$shot" -crop $((width - 10))x$((height - 10))+$((x + 5))+$((y + 5)) +repage \
+        -colorspace Gray -threshold 30% -trim +repage -compress none "$drawn"
+    for reference in "$WORK"/reference/*.pbm; do
+        if [[ $(pbm_bits "$reference") == "$(pbm_bits "$drawn")" ]]; then return 0; fi
+    done
+    fail "the caption '$text' is not drawn whole: $(identify -format '%wx%h' "$drawn") of ink"
+}
+pbm_bits() { convert "$1" -compress none pbm:- | tr -d ' \n'; }
+
+# check_records FILE WRITERS...: the file holds whole records only, and those of each writer
+# (its rows) in order: columns 1, 2, 3 and so on. Prints how many records each writer has.
+check_records() {
+    local file=$1
+    shift
+    [[ ! -s $file || $(tail -c 4 "$file" | od -An -c | tr -d ' ') == '\r\n\r\n' ]] \
+        || fail "$file does not end with a whole record"
+    awk -v writers="$*" '
+        BEGIN { n = split(writers, list, " "); for (i = 1; i <= n; ++i) next_column[list[i]] = 1 }
+        function broken() { printf "broken record at line %d: %s\n", NR, $0; failed = 1; exit 1 }
+        {
+            line = (NR - 1) % 4
+            if (line == 0) {
+                if (!match($0, /^"Columns:",[0-9]+\r$/)) broken()
+                writer = substr($0, 12, length($0) - 12)
+                if (!(writer in next_column)) broken()
+            } else if (line == 1) {
+                if ($0 != "\"Rows:\"," next_column[writer] "\r") broken()
+            } else if (line == 2) {
+                if ($0 != "\"Connection Length:\",4\r") broken()
+            } else {
+                if ($0 != "\r") broken()
+                ++next_column[writer]
+            }
+        }
+        END {
+            if (failed) exit 1
+            if (NR % 4) { print "the last record is cut short"; exit 1 }
+            for (i = 1; i <= n; ++i) printf "%d ", next_column[list[i]] - 1
+        }' "$file"
+}
+
+for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import convert \
+    identify cmp; do
+    command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
+done
+
+started=$SECONDS
+WORK=$(mktemp -d)
+mkdir -p "$SHOTS"
+rm -f "$SHOTS"/*.png
+
+step "making a new Wine prefix"
+bash "$HERE/prefix.sh" "$WORK/wine"
+export WINEPREFIX=$WORK/wine WINEDEBUG=-all
+# Kept running, so that no Wine process of this test has to start it.
+wineserver --persistent
+readonly LOG=$WINEPREFIX/drive_c/output.txt
+
+start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
+start_wm
+
+step "starting korvex.exe on $DISPLAY"
+wine "$KORVEX" >"$WORK/korvex.log" 2>&1 &
+KORVEX_PID=$!
+main=$(wait_for_window '^Korvex $')
+check_title_bar "$main" "the main window"
+read -r left right top _ <<<"$(frame_extents "$main")"
+xdotool windowmove "$main" "$left" $((100 + top))
+for ((i = 0; i < 50; i++)); do
+    [[ $(window_position "$main") == "$left $((100 + top))" ]] && break
+    sleep 0.1
+done
+geometry=$(xdotool getwindowgeometry "$main")
+[[ $(window_position "$main") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
+    || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$main") $geometry"
+
+step "reading the main window's captions"
+sleep 0.3
+screenshot "$main" main-window-start
+x=8
+for caption in Calculate Clear Output.txt Info Exit; do
+    caption_is_whole "$SHOTS/main-window-start.png" "$x" 112 89 33 "$caption"
+    x=$((x + 88))
+done
+
+step "calculating with no input"
+click_in "$main" 52 128
+dismiss_message
+[[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
+
+step "calculating 6 rows, 7 columns, length 4"
+type_into "$main" 392 20 6
+type_into "$main" 392 52 7
+type_into "$main" 392 84 4
+click_in "$main" 52 128
+for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
+printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
+cmp "$WORK/expected.txt" "$LOG" || fail "C:/output.txt differs: $(od -c "$LOG" 2>&1 | head -5)"
+sleep 0.3
+screenshot "$main" main-window
+
+step "deleting the log from the output-file window"
+click_in "$main" 228 128
+output=$(wait_for_window '^Output.txt$')
+# Beside the main window, clear of its area, the top edges aligned as Windows has the frame.
+read -r x y <<<"$(window_position "$output")"
+((x > left + 461 && x <= left + 462 + right + 1 && y >= 98 && y <= 100)) \
+    || fail "the output-file window is at $x,$y, not right of the main window"
+sleep 0.3
+screenshot "$output" output-window
+x=8
+for caption in "View Output" "Delete Output" Return; do
+    caption_is_whole "$SHOTS/output-window.png" "$x" 144 89 33 "$caption"
+    x=$((x + 104))
+done
+click_in "$output" 156 160
+dismiss_message
+[[ ! -e $LOG ]] || fail "C:/output.txt still exists after Delete Output"
+click_in "$output" 260 160
+wait_gone '^Output.txt$'
+
+step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
+click_in "$main" 316 128
+about=$(wait_for_window '^About Korvex$')
+sleep 0.3
+check_title_bar "$about" "the About window"
+screenshot "$about" about-window
+caption_is_whole "$SHOTS/about-window.png" 283 175 84 23 OK
+for keys in space Escape "Tab Tab space"; do
+    for key in $keys; do press_key "$about" "$key"; done
+    wait_gone '^About Korvex$'
+    [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
+        || fail "'$keys' did not only hide the About window"
+    click_in "$main" 316 128
+    [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
+        || fail "Info after '$keys' did not show the same About window"
+done
+
+step "closing the About window with its close box"
+read -r x y <<<"$(window_position "$about")"
+read -r _ _ top _ <<<"$(frame_extents "$about")"
+xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
+for ((i = 0; i < 50; i++)); do
+    xdotool search --name '^About Korvex$' >/dev/null || break
+    sleep 0.1
+done
+xdotool search --name '^About Korvex$' >/dev/null && fail "the close box did not destroy the About window"
+click_in "$main" 316 128
+again=$(wait_for_window '^About Korvex$')
+[[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
+press_key "$again" Escape
+wait_gone '^About Korvex$'
+
+step "exiting"
+click_in "$main" 404 128
+timeout 10 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex.exe is still running after Exit"
+status=0
+wait "$KORVEX_PID" || status=$?
+KORVEX_PID=""
+((status == 0)) || fail "korvex.exe exited with status $status: $(cat "$WORK/korvex.log")"
+
+step "appending 500 records from each of two processes at once"
+wine "$APPENDRECORDS" 1 500 &
+second=$!
+wine "$APPENDRECORDS" 2 500
+wait "$second"
+counts=$(check_records "$LOG" 1 2) || fail "C:/output.txt: $counts"
+[[ $counts == "500 500 " ]] || fail "C:/output.txt holds $counts records, not 500 of each"
+concurrent_size=$(stat -c %s "$LOG")
+
+step "appending to a full disk"
+# A file-size limit stands in for a full disk, some hundreds of bytes beyond the log, so that
+# some record is cut short. Its signal is ignored, so that the write fails instead.
+limit_kib=$(((concurrent_size + 500) / 1024 + 1))
+status=0
+(
+    trap '' XFSZ
+    ulimit -f "$limit_kib"
+    exec wine "$APPENDRECORDS" 3 100
+) 2>"$WORK/full.log" || status=$?
+((status == 1)) || fail "the append on a full disk did not fail: $status $(cat "$WORK/full.log")"
+counts=$(check_records "$LOG" 1 2 3) || fail "C:/output.txt after the full disk: $counts"
+read -r _ _ written <<<"$counts"
+room=$((limit_kib * 1024 - $(stat -c %s "$LOG")))
+((written > 0 && room > 0)) || fail "no record was cut short: $written written, $room bytes free"
+
+echo "e2e passed in $((SECONDS - started)) s: captions whole, refused input, C:/output.txt of" \
+    "6x7 C4, Delete Output, title bars, placement, About, Exit, 2 x 500 appends at once" \
+    "($concurrent_size bytes), a full disk ($written records, then $room bytes left unwritten);" \
+    "screenshots in $SHOTS"
