@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Installs korvex-<version>-x64.msi in a new Wine prefix the way a Windows administrator's
+# script would (msiexec /qn), twice, then the installer of a later version over it;
+# starts the installed korvex.exe on a private Xvfb under openbox and calculates once; then
+# uninstalls. What the installer put on the disk and in the registry must be gone again,
+# and C:/output.txt must stay.
+#
+# Usage: msi.sh MSI VERSION KORVEX_EXE CMAKE MSI_DEFINITIONS LATER_VERSION
+set -euo pipefail
+
+readonly MSI=$1 VERSION=$2 KORVEX=$3 CMAKE=$4 MSI_DEFINITIONS=$5 LATER_VERSION=$6
+readonly HERE=${BASH_SOURCE[0]%/*}
+STEP="setting up" TEST_NAME=msi
+XVFB_PID="" WM_PID="" WORK="" SHOTS=""
+
+cleanup() {
+    local status=$?
+    if ((status != 0 && status != 77)); then echo "msi FAILED while $STEP" >&2; fi
+    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
+    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
+    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
+    wait $WM_PID $XVFB_PID 2>/dev/null || true
+    if [[ -n $WORK && -z ${KEEP_WORK:-} ]]; then rm -rf "$WORK"; fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
+
+# shellcheck source=tests/e2e/x11.sh
+source "$HERE/../e2e/x11.sh"
+
+for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo iconv cmp; do
+    command -v "$tool" >/dev/null || { echo "msi test skipped: $tool is not installed"; exit 77; }
+done
+
+# snapshot NAME: the prefix's files and its registry, as text, in $WORK/NAME.*
+snapshot() {
+    (cd "$WINEPREFIX/drive_c" && find . | sort) >"$WORK/$1.files"
+    for hive in HKLM HKCU; do
+        wine reg export "$hive" "$WORK/$1.reg" /y >/dev/null
+        # A line for each key and each value, the value's after its key.
+        iconv -f UTF-16 -t UTF-8 "$WORK/$1.reg" | tr -d '\r' \
+            | awk '/^\[/ { key = $0; print; next } NF { print key "\t" $0 }' | sort \
+            >"$WORK/$1.$hive"
+    done
+}
+
+msiexec() { wine msiexec "$@" /qn || fail "msiexec $* failed: $?"; }
+
+# packed GUID: a GUID as Windows Installer writes it into key names, its groups reversed.
+packed() {
+    local hex=${1//[\{\}-]/} reversed="" i
+    for i in 0:8 8:4 12:4; do reversed+=$(rev <<<"${hex:${i%:*}:${i#*:}}"); done
+    echo "$reversed$(sed 's/\(.\)\(.\)/\2\1/g' <<<"${hex:16}")"
+}
+
+# installed_apps NAME: for each entry of Korvex in the installed apps, its value NAME, or with
+# NAME "key" its registry key.
+installed_apps() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null \
+        | tr -d '\r' | awk -v name="$1" '
+            /^HKEY/ { key = $0; next }
+            { value = $0; sub(/^ *[^ ]+ +[^ ]+ +/, "", value); values[key, $1] = value }
+            $1 == "DisplayName" && value == "Korvex" { keys[key] = 1 }
+            END { for (key in keys) print name == "key" ? key : values[key, name] }'
+}
+
+started=$SECONDS
+WORK=$(mktemp -d)
+SHOTS=$WORK
+step "making a new Wine prefix"
+bash "$HERE/prefix.sh" "$WORK/wine"
+export WINEPREFIX=$WORK/wine WINEDEBUG=-all
+# Wine's desktop process, which the first program starts, shows every window on the display
+# it found then.
+start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
+start_wm
+wineserver --persistent
+readonly DRIVE_C=$WINEPREFIX/drive_c PROGRAM="$WINEPREFIX/drive_c/Program Files/Korvex/korvex.exe"
+# Windows puts a per-machine installation's shortcuts into the Start menu of all users; Wine's
+# Windows Installer puts them into the installing user's.
+readonly SHORTCUT="$DRIVE_C/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Korvex.lnk"
+printf '"Columns:",1\r\n"Rows:",2\r\n"Connection Length:",3\r\n\r\n' >"$DRIVE_C/output.txt"
+snapshot before
+
+step "installing $(basename "$MSI")"
+msiexec /i "$(winepath -w "$MSI")"
+cmp "$KORVEX" "$PROGRAM" || fail "the installed korvex.exe is not the one of the build"
+[[ -f $SHORTCUT ]] || fail "no Start-menu shortcut: $(find "$DRIVE_C" -name '*.lnk')"
+for value in "DisplayVersion $VERSION" "Publisher Korvex team" "NoModify 0x1"; do
+    [[ $(installed_apps "${value%% *}") == "${value#* }" ]] \
+        || fail "the installed apps show ${value%% *} '$(installed_apps "${value%% *}")'"
+done
+echo "msi: the entry in the installed apps:"
+wine reg query "$(installed_apps key)" | tr -d '\r' | grep -v '^$'
+product_code=$(installed_apps key)
+product_code=${product_code##*\\}
+
+step "installing it again"
+msiexec /i "$(winepath -w "$MSI")"
+[[ $(installed_apps DisplayVersion) == "$VERSION" ]] \
+    || fail "the installed apps list Korvex as: $(installed_apps DisplayVersion)"
+
+step "starting the installed korvex.exe"
+wine "C:\\Program Files\\Korvex\\korvex.exe" >"$WORK/korvex.log" 2>&1 &
+korvex=$!
+main=$(wait_for_window '^Korvex $')
+type_into "$main" 392 20 6
+type_into "$main" 392 52 7
+type_into "$main" 392 84 4
+click_in "$main" 52 128
+click_in "$main" 404 128
+timeout 10 tail --pid="$korvex" -f /dev/null || fail "korvex.exe is still running after Exit"
+printf '"Columns:",1\r\n"Rows:",2\r\n"Connection Length:",3\r\n\r\n' >"$WORK/expected.txt"
+printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >>"$WORK/expected.txt"
+cmp "$WORK/expected.txt" "$DRIVE_C/output.txt" || fail "the installed korvex.exe did not log"
+
+step "installing a later version over it"
+"$CMAKE" -DDEFINITIONS="$MSI_DEFINITIONS" -DVERSION="$LATER_VERSION" -DSTAGE="$WORK/later" \
+    -DOUTPUT="$WORK/later.msi" -P "$HERE/../../packaging/msi.cmake"
+msiexec /i "$(winepath -w "$WORK/later.msi")"
+[[ $(installed_apps DisplayVersion) == "$LATER_VERSION" ]] \
+    || fail "$LATER_VERSION did not replace $VERSION: $(installed_apps DisplayVersion)"
+
+step "uninstalling"
+msiexec /x "$(winepath -w "$WORK/later.msi")"
+snapshot after
+[[ -z $(installed_apps DisplayName) ]] || fail "Korvex is still in the installed apps"
+cmp "$WORK/expected.txt" "$DRIVE_C/output.txt" || fail "the uninstallation changed C:/output.txt"
+# Windows Installer keeps its own folder for the packages it caches, and empty keys of its own.
+added_files=$(comm -13 "$WORK/before.files" "$WORK/after.files" | grep -v -x './windows/Installer') \
+    || true
+[[ -z $added_files ]] || fail "files left behind: $added_files"
+# Outside Software, Wine keeps the state of the display it found; Software\Wine is its own.
+for hive in HKLM HKCU; do
+    left=$(comm -13 "$WORK/before.$hive" "$WORK/after.$hive" | grep -P '\t' \
+        | grep -E '^\[HKEY_[A-Z_]+\\Software\\' | grep -v -F '\Software\Wine') || true
+    [[ -z $left ]] || fail "registry values left behind in $hive: $left"
+done
+mentions=$(grep -i -h -E "korvex|$product_code|$(packed "$product_code")" "$WORK"/after.HK*) || true
+[[ -z $mentions ]] || fail "the registry still mentions Korvex: $mentions"
+
+echo "msi test passed in $((SECONDS - started)) s: installed twice, one entry in the installed" \
+    "apps, the shortcut, korvex.exe unchanged and logging from Program Files, replaced by" \
+    "1.1.2, uninstalled without a trace, C:/output.txt kept"
