@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt, what Korvex needs and is missing: the packages that build and run it,
-# and with --test also the tools of the test suite and the package check.
+# with --test also the tools of the test suite and the package check, and with --windows
+# what the Windows build, its tests and its installer need.
 #
-# usage: setup.sh [--test]
+# usage: setup.sh [--test | --windows]
 set -euo pipefail
 
 build_packages=(
@@ -25,8 +26,22 @@ test_packages=(
     libx11-dev libxdamage-dev
 )
 
+windows_packages=(
+    # the cross compiler, and the source of the Qt it builds (dpkg-source)
+    g++-mingw-w64-x86-64-posix dpkg-dev
+    # a Windows to run the tests on, with the font the windows are laid out with
+    wine wine64 fonts-wine
+    # the installer, built reproducibly
+    wixl msitools faketime
+    # the end-to-end test under Wine
+    xvfb openbox xdotool x11-utils imagemagick
+)
+
 packages=("${build_packages[@]}")
-if [[ ${1:-} == --test ]]; then packages+=("${test_packages[@]}"); fi
+case ${1:-} in
+--test) packages+=("${test_packages[@]}") ;;
+--windows) packages+=("${windows_packages[@]}") ;;
+esac
 
 # One dpkg-query for all of them, so that a machine with everything in place goes on at once.
 installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null \

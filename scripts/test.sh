@@ -2,8 +2,11 @@
 # Installs what building and testing Korvex needs, builds everything in build/ with warnings
 # as errors, then runs every check without a display of your own: the test suite (the
 # end-to-end test brings its own X server), the formatting check, the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers, the coverage report, and the
-# Debian package check.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers, the coverage report, the
+# Debian package check, and then the Windows build with its tests under Wine
+# (scripts/windows.sh). With --linux, everything but the Windows build.
+#
+# usage: test.sh [--linux]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --test
@@ -15,3 +18,6 @@ scripts/sanitize.sh
 scripts/fuzz.sh
 scripts/coverage.sh
 packaging/check_package.sh
+if [[ ${1:-} != --linux ]]; then
+    scripts/windows.sh
+fi
