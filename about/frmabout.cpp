@@ -3,6 +3,7 @@
 
 #include "applicationinfo.h"
 #include "loadpicture.h"
+#include "windowstyle.h"
 
 #include <QCloseEvent>
 
@@ -14,6 +15,7 @@ frmAbout::frmAbout(QWidget *parent)
       ui(std::make_unique<Ui::frmAbout>())
 {
     ui->setupUi(this);
+    useClassicColours(*this);
     setFixedSize(size());
     ui->Picture1->setPixmap(loadPicture(QStringLiteral(":/korvex/korvex.png"), "png"));
 

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QStyle>
+#include <QToolTip>
 
 namespace korvex {
 
@@ -20,6 +22,10 @@ void setUpApplication()
     QGuiApplication::setDesktopFileName(applicationId());
     // The same look on every platform, with buttons in the windows' own colour.
     QApplication::setStyle(new WindowStyle);
+    // Whatever colours the desktop has, the windows have those of a classic light desktop
+    // (useClassicColours), and so do tooltips.
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    QToolTip::setPalette(QApplication::palette());
     QApplication::setWindowIcon(QIcon(loadPicture(QStringLiteral(":/korvex/korvex.png"), "png")));
 
     // The windows name the fonts they were laid out with. Where those are missing, fonts of

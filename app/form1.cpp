@@ -13,6 +13,7 @@
 #include "resultsnotice.h"
 #include "textconversion.h"
 #include "windowplacement.h"
+#include "windowstyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,6 +54,7 @@ Form1::Form1(const QString &driveFolder, QWidget *parent)
       m_surface(pixelFont(kLayoutFontFamily, 16), palette().color(QPalette::WindowText))
 {
     ui->setupUi(this);
+    useClassicColours(*this);
     setFixedSize(size());
     for (QLabel *label : {ui->Label2, ui->Label3, ui->Label4})
         label->setFont(pixelFont(kLayoutFontFamily, 13));

@@ -4,6 +4,7 @@
 #include "logfile.h"
 #include "messagebox.h"
 #include "pixelfont.h"
+#include "windowstyle.h"
 
 namespace korvex {
 
@@ -13,6 +14,7 @@ Form2::Form2(const QString &logFile, QWidget *parent)
       m_logFile(logFile)
 {
     ui->setupUi(this);
+    useClassicColours(*this);
     setFixedSize(size());
     ui->Label1->setFont(pixelFont(kLayoutFontFamily, 16));
     // View Output has never had anything to show.

@@ -1,6 +1,7 @@
 #include "messagebox.h"
 
 #include "applicationinfo.h"
+#include "windowstyle.h"
 
 #include <QIcon>
 #include <QMessageBox>
@@ -11,6 +12,7 @@ namespace korvex {
 void showMessage(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok);
+    useClassicColours(box);
     // Some desktops' themes put a check mark on OK.
     box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.setWindowModality(Qt::ApplicationModal);

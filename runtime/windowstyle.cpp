@@ -2,6 +2,7 @@
 
 #include "loadpicture.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QPainter>
 #include <QPushButton>
@@ -99,6 +100,33 @@ QRect WindowStyle::subElementRect(SubElement element, const QStyleOption *option
         return option->rect.adjusted(kFocusRectInset, kFocusRectInset, -kFocusRectInset,
                                      -kFocusRectInset);
     return QProxyStyle::subElementRect(element, option, widget);
+}
+
+QPalette WindowStyle::standardPalette() const
+{
+    const QColor window(239, 239, 239);
+    const QColor disabledText(190, 190, 190);
+    const QColor highlight(48, 140, 198);
+    QPalette palette(Qt::black, window, window.lighter(150), window.darker(150), window.darker(130),
+                     Qt::black, Qt::white);
+    palette.setBrush(QPalette::Midlight, window.darker(130).lighter(110));
+    palette.setBrush(QPalette::Shadow, window.darker(150).darker(135));
+    palette.setBrush(QPalette::HighlightedText, Qt::white);
+    palette.setBrush(QPalette::Highlight, highlight);
+    palette.setBrush(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+    palette.setBrush(QPalette::Disabled, QPalette::Text, disabledText);
+    palette.setBrush(QPalette::Disabled, QPalette::WindowText, disabledText);
+    palette.setBrush(QPalette::Disabled, QPalette::ButtonText, disabledText);
+    palette.setBrush(QPalette::Disabled, QPalette::Base, window);
+    palette.setBrush(QPalette::Disabled, QPalette::Highlight, QColor(145, 145, 145));
+    return palette;
+}
+
+void useClassicColours(QWidget &window)
+{
+    QPalette colours = window.palette().resolve(QApplication::style()->standardPalette());
+    colours.setResolveMask(~QPalette::ResolveMask(0));
+    window.setPalette(colours);
 }
 
 } // namespace korvex

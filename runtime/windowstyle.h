@@ -5,11 +5,14 @@
 
 namespace korvex {
 
-// Fusion, with two changes.
+// Fusion, with three changes.
 //
 // Command buttons are drawn as the windows were designed: a flat face in the button's own
 // colour inside the raised 3-D edge of a classic push button, sunken while pressed, and a
 // dotted focus rectangle. A style sheet could do much of this, but costs start-up time.
+//
+// Its standard palette is Fusion's light one on every desktop: Fusion turns it dark where the
+// desktop is dark, and the windows' stored colours are made for a light one.
 //
 // The group-box frame's pixmap is read as the PNG it is. Fusion reads it by file name, which
 // makes Qt load every image-format plugin it has before the first paint.
@@ -28,6 +31,7 @@ public:
                     const QWidget *widget = nullptr) const override;
     QRect subElementRect(SubElement element, const QStyleOption *option,
                          const QWidget *widget) const override;
+    QPalette standardPalette() const override;
 
 private:
     void drawGroupBoxFrame(const QStyleOption *option, QPainter *painter,
@@ -35,5 +39,12 @@ private:
 
     QPixmap m_groupBoxFrame;
 };
+
+// Gives a window, and so every control in it, the light colours of WindowStyle's standard
+// palette beneath the colours its stored layout sets. The layouts colour the windows and
+// leave the rest to the desktop, whose dark colours would put pale text on the windows' light
+// blue; and Qt hands text boxes and buttons the colours of the desktop's theme, but never
+// where a window sets every colour itself.
+void useClassicColours(QWidget &window);
 
 } // namespace korvex

@@ -14,8 +14,8 @@ build_packages=(
 )
 
 test_packages=(
-    # end-to-end tests under a window manager, screenshots
-    xvfb openbox xdotool x11-utils imagemagick
+    # end-to-end tests under a window manager, screenshots, a dark desktop theme
+    xvfb openbox xdotool x11-utils imagemagick qt6-gtk-platformtheme
     # sanitizers, fuzzing, coverage
     clang-14 libclang-rt-14-dev gcovr
     # the Debian package and its check

@@ -28,7 +28,7 @@ trap 'exit 143' INT TERM HUP
 # shellcheck source=tests/e2e/x11.sh
 source "${BASH_SOURCE[0]%/*}/x11.sh"
 
-for tool in readelf Xvfb openbox xdotool xprop xwininfo import cmp; do
+for tool in readelf Xvfb openbox xdotool xprop xwininfo import compare cmp; do
     command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
 done
 [[ -x $KORVEX ]] || fail "$KORVEX is not an executable"
@@ -141,6 +141,30 @@ wait "$KORVEX_PID" || status=$?
 KORVEX_PID=""
 ((status == 0)) || fail "korvex exited with status $status: $(cat "$WORK/korvex.log")"
 
+step "calculating on a dark desktop"
+# Qt's GTK theme hands Qt the colours of the GTK theme's dark variant.
+QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark QT_DEBUG_PLUGINS=1 "$KORVEX" \
+    >"$WORK/korvex-dark.log" 2>&1 &
+KORVEX_PID=$!
+dark=$(wait_for_window '^Korvex $')
+grep -q 'platformthemes/libqgtk3.so" loaded library' "$WORK/korvex-dark.log" \
+    || fail "the GTK theme was not loaded: $(grep -i gtk3 "$WORK/korvex-dark.log" | head -3)"
+xdotool windowmove "$dark" "$left" $((100 + top))
+type_into "$dark" 392 20 6
+type_into "$dark" 392 52 7
+type_into "$dark" 392 84 4
+click_in "$dark" 52 128
+sleep 0.3
+screenshot "$dark" main-window-dark
+differing=$(compare -metric AE "$SHOTS/main-window.png" "$SHOTS/main-window-dark.png" null: 2>&1) \
+    || fail "on a dark desktop, $differing pixels of the main window differ from a light one's"
+click_in "$dark" 404 128
+timeout 5 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex is still running after Exit"
+wait "$KORVEX_PID" || fail "korvex failed on a dark desktop: $(tail -3 "$WORK/korvex-dark.log")"
+KORVEX_PID=""
+cmp "$WORK/expected.txt" "$LOG" || fail "on a dark desktop, $LOG differs"
+rm "$LOG"
+
 # calculate_with_home HOME_VALUE PASSWORD_HOME: runs korvex from $WORK/cwd with HOME unset
 # (HOME_VALUE "-") or set to HOME_VALUE, in a private mount namespace whose /etc/passwd gives
 # the user PASSWORD_HOME as home folder, so that the real home is never written to; there it
@@ -198,4 +222,4 @@ else
 fi
 
 echo "e2e passed in $((SECONDS - started)) s: refused input, log of 6x7 C4, Delete Output," \
-    "title bars, placement, About, Exit; screenshots in $SHOTS"
+    "title bars, placement, About, Exit, a dark desktop; screenshots in $SHOTS"
