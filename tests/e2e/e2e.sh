@@ -55,16 +55,7 @@ step "starting korvex on $DISPLAY"
 KORVEX_PID=$!
 main=$(wait_for_window '^Korvex $')
 check_title_bar "$main" "the main window"
-# Its frame at the left edge, with room on the right for the output-file window.
-read -r left right top _ <<<"$(frame_extents "$main")"
-xdotool windowmove "$main" "$left" $((100 + top))
-for ((i = 0; i < 50; i++)); do
-    [[ $(window_position "$main") == "$left $((100 + top))" ]] && break
-    sleep 0.1
-done
-geometry=$(xdotool getwindowgeometry "$main")
-[[ $(window_position "$main") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
-    || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$main") $geometry"
+place_main_window "$main"
 
 step "calculating with no input"
 click_in "$main" 52 128
@@ -72,10 +63,7 @@ dismiss_message
 [[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
 
 step "calculating 6 rows, 7 columns, length 4"
-type_into "$main" 392 20 6
-type_into "$main" 392 52 7
-type_into "$main" 392 84 4
-click_in "$main" 52 128
+enter_6_7_4 "$main"
 for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
 printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
 cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"
@@ -102,32 +90,7 @@ about=$(wait_for_window '^About Korvex$')
 sleep 0.2
 check_title_bar "$about" "the About window"
 screenshot "$about" about-window
-# OK has the first focus, and Tab comes back to it past the picture.
-for keys in space Escape "Tab Tab space"; do
-    for key in $keys; do press_key "$about" "$key"; done
-    wait_gone '^About Korvex$'
-    [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
-        || fail "'$keys' did not only hide the About window"
-    click_in "$main" 316 128
-    [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
-        || fail "Info after '$keys' did not show the same About window"
-done
-
-step "closing the About window with its close box"
-read -r x y <<<"$(window_position "$about")"
-read -r _ _ top _ <<<"$(frame_extents "$about")"
-# The close box is the rightmost in openbox's title bar.
-xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
-for ((i = 0; i < 50; i++)); do
-    xdotool search --name '^About Korvex$' >/dev/null || break
-    sleep 0.1
-done
-xdotool search --name '^About Korvex$' >/dev/null && fail "the close box did not destroy the About window"
-click_in "$main" 316 128
-again=$(wait_for_window '^About Korvex$')
-[[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
-press_key "$again" Escape
-wait_gone '^About Korvex$'
+check_about_window "$main" "$about"
 
 step "exiting"
 click_in "$main" 404 128
@@ -149,11 +112,8 @@ KORVEX_PID=$!
 dark=$(wait_for_window '^Korvex $')
 grep -q 'platformthemes/libqgtk3.so" loaded library' "$WORK/korvex-dark.log" \
     || fail "the GTK theme was not loaded: $(grep -i gtk3 "$WORK/korvex-dark.log" | head -3)"
-xdotool windowmove "$dark" "$left" $((100 + top))
-type_into "$dark" 392 20 6
-type_into "$dark" 392 52 7
-type_into "$dark" 392 84 4
-click_in "$dark" 52 128
+place_main_window "$dark"
+enter_6_7_4 "$dark"
 sleep 0.3
 screenshot "$dark" main-window-dark
 differing=$(compare -metric AE "$SHOTS/main-window.png" "$SHOTS/main-window-dark.png" null: 2>&1) \
@@ -185,10 +145,7 @@ calculate_with_home() {
     KORVEX_PID=$!
     window=$(wait_for_window '^Korvex $')
     xdotool windowmove --sync "$window" 0 0
-    type_into "$window" 392 20 6
-    type_into "$window" 392 52 7
-    type_into "$window" 392 84 4
-    click_in "$window" 52 128
+    enter_6_7_4 "$window"
     click_in "$window" 404 128
     timeout 5 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex is still running after Exit"
     wait "$KORVEX_PID" || fail "korvex failed: $(cat "$WORK/korvex-home.log")"

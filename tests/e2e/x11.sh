@@ -95,3 +95,60 @@ dismiss_message() {
     wait_gone '^Korvex$'
 }
 
+# enter_6_7_4 WINDOW: types 6 rows, 7 columns and a connection length of 4 into the main
+# window's boxes and presses Calculate.
+enter_6_7_4() {
+    type_into "$1" 392 20 6
+    type_into "$1" 392 52 7
+    type_into "$1" 392 84 4
+    click_in "$1" 52 128
+}
+
+# place_main_window WINDOW: moves the main window's frame to the left edge, 100 pixels down,
+# with room on its right for the output-file window, and checks that its own area is
+# 462 x 319. Sets left, right and top to the widths of its frame.
+place_main_window() {
+    local i geometry
+    read -r left right top _ <<<"$(frame_extents "$1")"
+    xdotool windowmove "$1" "$left" $((100 + top))
+    for ((i = 0; i < 50; i++)); do
+        [[ $(window_position "$1") == "$left $((100 + top))" ]] && break
+        sleep 0.1
+    done
+    geometry=$(xdotool getwindowgeometry "$1")
+    [[ $(window_position "$1") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
+        || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$1") $geometry"
+}
+
+# check_about_window MAIN ABOUT: OK (which has the first focus), Esc and Tab-Tab-Space only
+# hide the About window, and Info shows the same one again; its close box destroys it, and
+# Info then makes a new one, which Esc hides.
+check_about_window() {
+    local main=$1 about=$2 keys key x y top again i
+    for keys in space Escape "Tab Tab space"; do
+        for key in $keys; do press_key "$about" "$key"; done
+        wait_gone '^About Korvex$'
+        [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
+            || fail "'$keys' did not only hide the About window"
+        click_in "$main" 316 128
+        [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
+            || fail "Info after '$keys' did not show the same About window"
+    done
+
+    step "closing the About window with its close box"
+    read -r x y <<<"$(window_position "$about")"
+    read -r _ _ top _ <<<"$(frame_extents "$about")"
+    # The close box is the rightmost in openbox's title bar.
+    xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
+    for ((i = 0; i < 50; i++)); do
+        xdotool search --name '^About Korvex$' >/dev/null || break
+        sleep 0.1
+    done
+    xdotool search --name '^About Korvex$' >/dev/null \
+        && fail "the close box did not destroy the About window"
+    click_in "$main" 316 128
+    again=$(wait_for_window '^About Korvex$')
+    [[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
+    press_key "$again" Escape
+    wait_gone '^About Korvex$'
+}

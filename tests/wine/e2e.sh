@@ -106,15 +106,7 @@ wine "$KORVEX" >"$WORK/korvex.log" 2>&1 &
 KORVEX_PID=$!
 main=$(wait_for_window '^Korvex $')
 check_title_bar "$main" "the main window"
-read -r left right top _ <<<"$(frame_extents "$main")"
-xdotool windowmove "$main" "$left" $((100 + top))
-for ((i = 0; i < 50; i++)); do
-    [[ $(window_position "$main") == "$left $((100 + top))" ]] && break
-    sleep 0.1
-done
-geometry=$(xdotool getwindowgeometry "$main")
-[[ $(window_position "$main") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
-    || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$main") $geometry"
+place_main_window "$main"
 
 step "reading the main window's captions"
 sleep 0.3
@@ -131,10 +123,7 @@ dismiss_message
 [[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
 
 step "calculating 6 rows, 7 columns, length 4"
-type_into "$main" 392 20 6
-type_into "$main" 392 52 7
-type_into "$main" 392 84 4
-click_in "$main" 52 128
+enter_6_7_4 "$main"
 for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
 printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
 cmp "$WORK/expected.txt" "$LOG" || fail "C:/output.txt differs: $(od -c "$LOG" 2>&1 | head -5)"
@@ -168,30 +157,7 @@ sleep 0.3
 check_title_bar "$about" "the About window"
 screenshot "$about" about-window
 caption_is_whole "$SHOTS/about-window.png" 283 175 84 23 OK
-for keys in space Escape "Tab Tab space"; do
-    for key in $keys; do press_key "$about" "$key"; done
-    wait_gone '^About Korvex$'
-    [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
-        || fail "'$keys' did not only hide the About window"
-    click_in "$main" 316 128
-    [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
-        || fail "Info after '$keys' did not show the same About window"
-done
-
-step "closing the About window with its close box"
-read -r x y <<<"$(window_position "$about")"
-read -r _ _ top _ <<<"$(frame_extents "$about")"
-xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
-for ((i = 0; i < 50; i++)); do
-    xdotool search --name '^About Korvex$' >/dev/null || break
-    sleep 0.1
-done
-xdotool search --name '^About Korvex$' >/dev/null && fail "the close box did not destroy the About window"
-click_in "$main" 316 128
-again=$(wait_for_window '^About Korvex$')
-[[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
-press_key "$again" Escape
-wait_gone '^About Korvex$'
+check_about_window "$main" "$about"
 
 step "exiting"
 click_in "$main" 404 128

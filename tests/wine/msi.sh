@@ -106,10 +106,7 @@ step "starting the installed korvex.exe"
 wine "C:\\Program Files\\Korvex\\korvex.exe" >"$WORK/korvex.log" 2>&1 &
 korvex=$!
 main=$(wait_for_window '^Korvex $')
-type_into "$main" 392 20 6
-type_into "$main" 392 52 7
-type_into "$main" 392 84 4
-click_in "$main" 52 128
+enter_6_7_4 "$main"
 click_in "$main" 404 128
 timeout 10 tail --pid="$korvex" -f /dev/null || fail "korvex.exe is still running after Exit"
 printf '"Columns:",1\r\n"Rows:",2\r\n"Connection Length:",3\r\n\r\n' >"$WORK/expected.txt"
