@@ -11,9 +11,10 @@
 namespace korvex {
 namespace {
 
-// Korvex processes lock this byte of the file while one of them appends. It lies far beyond
-// any real end of the file: locks on Windows are mandatory, and a locked byte would make the
-// reading or writing of other programs fail.
+// Korvex processes lock this byte of the file while one of them appends, so that a record cut
+// short can be taken back out, and under Wine, which writes at the end it last looked at, so
+// that two records never meet. It lies far beyond any real end of the file: locks on Windows
+// are mandatory, and a locked byte would make the reading or writing of other programs fail.
 OVERLAPPED lockedByte()
 {
     OVERLAPPED position{};
