@@ -11,6 +11,9 @@ scripts/setup.sh --windows
 qt=$(scripts/windows-qt.sh)
 
 build=build-windows
+# The resource compiler stamps the pictures with this time rather than their files', so that
+# two builds of one commit give the same korvex.exe.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DKORVEX_WARNINGS_AS_ERRORS=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine
 cmake --build "$build"
