@@ -57,18 +57,7 @@ main=$(wait_for_window '^Korvex $')
 check_title_bar "$main" "the main window"
 place_main_window "$main"
 
-step "calculating with no input"
-click_in "$main" 52 128
-dismiss_message
-[[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
-
-step "calculating 6 rows, 7 columns, length 4"
-enter_6_7_4 "$main"
-for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
-printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
-cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"
-sleep 0.3
-screenshot "$main" main-window
+check_calculations "$main"
 
 step "deleting the log from the output-file window"
 click_in "$main" 228 128

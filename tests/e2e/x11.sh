@@ -152,3 +152,22 @@ check_about_window() {
     press_key "$again" Escape
     wait_gone '^About Korvex$'
 }
+
+# check_calculations MAIN: Calculate with the boxes at 0 is refused and logs nothing; with 6,
+# 7 and 4 it appends exactly their record to the log file $LOG, which must not exist before,
+# and leaves it in $WORK/expected.txt; the main window is then in $SHOTS/main-window.png.
+check_calculations() {
+    local i
+    step "calculating with no input"
+    click_in "$1" 52 128
+    dismiss_message
+    [[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
+
+    step "calculating 6 rows, 7 columns, length 4"
+    enter_6_7_4 "$1"
+    for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
+    printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
+    cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"
+    sleep 0.3
+    screenshot "$1" main-window
+}
