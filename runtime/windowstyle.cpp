@@ -1,7 +1,5 @@
 #include "windowstyle.h"
 
-#include "loadpicture.h"
-
 #include <QApplication>
 #include <QGroupBox>
 #include <QPainter>
@@ -16,6 +14,10 @@ namespace {
 // The bevel takes two pixels on each side; the focus rectangle lies inside it.
 constexpr int kFocusRectInset = 4;
 
+const QColor kGroupBoxLine(117, 117, 117, 50);
+const QColor kGroupBoxShadow(0, 0, 0, 7);
+const QColor kGroupBoxTint(0, 0, 0, 3);
+
 // Every other pixel, as the classic focus rectangle is drawn.
 void drawDottedRectangle(QPainter *painter, const QRect &rect, const QColor &colour)
 {
@@ -29,9 +31,7 @@ void drawDottedRectangle(QPainter *painter, const QRect &rect, const QColor &col
 } // namespace
 
 WindowStyle::WindowStyle()
-    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
-      m_groupBoxFrame(loadPicture(
-          QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"), "png"))
+    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
 { }
 
 void WindowStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option,
@@ -48,18 +48,17 @@ void WindowStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *op
             return;
         break;
     case PE_FrameGroupBox:
-        if (!m_groupBoxFrame.isNull()) {
-            drawGroupBoxFrame(option, painter, widget);
-            return;
-        }
-        break;
+        drawGroupBoxFrame(option, painter, widget);
+        return;
     default:
         break;
     }
     QProxyStyle::drawPrimitive(element, option, painter, widget);
 }
 
-// Fusion's own frame: the pixmap's border stretched below the title.
+// The frame Fusion drew up to Qt 6.6, from a picture that later releases neither draw nor
+// ship: a faint grey line with its corners cut, a shadow just inside it and a faint tint
+// within, below the title.
 void WindowStyle::drawGroupBoxFrame(const QStyleOption *option, QPainter *painter,
                                     const QWidget *widget) const
 {
@@ -68,8 +67,19 @@ void WindowStyle::drawGroupBoxFrame(const QStyleOption *option, QPainter *painte
     const auto *groupBox = qobject_cast<const QGroupBox *>(widget);
     if (!groupBox || groupBox->isCheckable() || !groupBox->title().isEmpty())
         topMargin += qMax(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height());
-    qDrawBorderPixmap(painter, option->rect.adjusted(0, topMargin, 0, 0), QMargins(6, 6, 6, 6),
-                      m_groupBoxFrame);
+    // The line runs through the second row and column from the top left and through the last
+    // ones at the bottom right.
+    const QRect line = option->rect.adjusted(1, topMargin + 1, 0, 0);
+    const QRect shadow = line.adjusted(1, 1, -1, -1);
+    const auto edges = [painter](const QRect &rect, int cut, const QColor &colour) {
+        painter->fillRect(rect.left() + cut, rect.top(), rect.width() - 2 * cut, 1, colour);
+        painter->fillRect(rect.left() + cut, rect.bottom(), rect.width() - 2 * cut, 1, colour);
+        painter->fillRect(rect.left(), rect.top() + 1, 1, rect.height() - 2, colour);
+        painter->fillRect(rect.right(), rect.top() + 1, 1, rect.height() - 2, colour);
+    };
+    painter->fillRect(shadow.adjusted(1, 1, -1, -1), kGroupBoxTint);
+    edges(shadow, 0, kGroupBoxShadow);
+    edges(line, 1, kGroupBoxLine);
 }
 
 void WindowStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPixmap>
 #include <QProxyStyle>
 
 namespace korvex {
@@ -14,8 +13,9 @@ namespace korvex {
 // Its standard palette is Fusion's light one on every desktop: Fusion turns it dark where the
 // desktop is dark, and the windows' stored colours are made for a light one.
 //
-// The group-box frame's pixmap is read as the PNG it is. Fusion reads it by file name, which
-// makes Qt load every image-format plugin it has before the first paint.
+// The group-box frame is drawn as Fusion drew it up to Qt 6.6, so that it looks the same on
+// every Qt. Fusion read it from a picture by file name, which also made Qt load every
+// image-format plugin it has before the first paint.
 class WindowStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -36,8 +36,6 @@ public:
 private:
     void drawGroupBoxFrame(const QStyleOption *option, QPainter *painter,
                            const QWidget *widget) const;
-
-    QPixmap m_groupBoxFrame;
 };
 
 // Gives a window, and so every control in it, the light colours of WindowStyle's standard

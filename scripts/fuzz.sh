@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of fuzz/ with clang++-14 in build-fuzz/ and runs them side
+# Builds the libFuzzer targets of fuzz/ with clang++ in build-fuzz/ and runs them side
 # by side, each for KORVEX_FUZZ_SECONDS seconds (60 unless set) on a copy of its seed corpus
 # in build-fuzz/corpus/, so that the committed seeds stay as they are. Prints how many inputs
 # each target ran; fails when one of them finds a crash, which it leaves in build-fuzz/crashes/.
@@ -13,7 +13,7 @@ targets=(fuzz_textconversion fuzz_linecounts)
 declare -A maxLength=([fuzz_textconversion]=128 [fuzz_linecounts]=6)
 
 cmake -S fuzz -B build-fuzz -G Ninja \
-    -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz
 

@@ -3,7 +3,10 @@
 # with --test also the tools of the test suite and the package check, and with --windows
 # what the Windows build, its tests and its installer need.
 #
-# usage: setup.sh [--test | --windows]
+# With --debian13 it installs only what making the Debian 13 system of scripts/debian13.sh
+# needs, and with --try-package only what packaging/check_package.sh --install-only needs.
+#
+# usage: setup.sh [--test | --windows | --debian13 | --try-package]
 set -euo pipefail
 
 build_packages=(
@@ -16,10 +19,10 @@ build_packages=(
 test_packages=(
     # end-to-end tests under a window manager, screenshots, a dark desktop theme
     xvfb openbox xdotool x11-utils imagemagick qt6-gtk-platformtheme
-    # sanitizers, fuzzing, coverage
-    clang-14 libclang-rt-14-dev gcovr
+    # formatting, sanitizers, fuzzing, coverage
+    clang clang-format libclang-rt-dev gcovr
     # the Debian package and its check
-    desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
+    git build-essential desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
     # the accessibility check: the AT-SPI bus and client, and Orca
     at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
     # the start-up benchmark's window watcher
@@ -37,10 +40,20 @@ windows_packages=(
     xvfb openbox xdotool x11-utils imagemagick
 )
 
+# what starting an installed package needs, for packaging/check_package.sh --install-only
+try_package_packages=(xvfb xdotool)
+
+debian13_packages=(
+    # a Debian 13 system made from Debian's archive, for the checks on that release
+    mmdebstrap
+)
+
 packages=("${build_packages[@]}")
 case ${1:-} in
 --test) packages+=("${test_packages[@]}") ;;
 --windows) packages+=("${windows_packages[@]}") ;;
+--debian13) packages=("${debian13_packages[@]}") ;;
+--try-package) packages=("${try_package_packages[@]}") ;;
 esac
 
 # One dpkg-query for all of them, so that a machine with everything in place goes on at once.

@@ -55,17 +55,17 @@ mkdir -p "$work" "$prefix"
 
 # The source comes through a private apt configuration with deb-src entries only, so that the
 # machine's own sources stay as they are.
-suites="bookworm bookworm-updates"
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 cat >"$work/deb-src.sources" <<EOF
 Types: deb-src
 URIs: http://deb.debian.org/debian
-Suites: $suites
+Suites: $codename $codename-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 
 Types: deb-src
 URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
+Suites: $codename-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF

@@ -339,6 +339,26 @@ void Form1Test::resultsAreDrawnAboveTheButtonRowAndSurviveRepaints()
     const int redPixels = pixelsInColour(*m_form, Qt::red);
     QVERIFY2(redPixels > 150, qPrintable(QString::number(redPixels) + " red pixels"));
 
+    // The lines stand 18 pixels apart, as the 16-pixel font's design spaces them whatever Qt
+    // rounds its metrics to, and the total follows an empty line. A line's top is its first
+    // row with a pixel at least half covered in red.
+    const QImage results = m_form->grab(QRect(0, 0, 232, 96)).toImage();
+    QList<int> lineTops;
+    bool inLine = false;
+    for (int y = 0; y < results.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < results.width(); ++x)
+            ink |= results.pixelColor(x, y).green() < 64;
+        if (ink && !inLine)
+            lineTops << y;
+        inLine = ink;
+    }
+    QCOMPARE(lineTops.size(), 4);
+    const int firstTop = lineTops.first();
+    for (int &top : lineTops)
+        top -= firstTop;
+    QCOMPARE(lineTops, QList<int>({0, 18, 36, 72}));
+
     // The total line is the last one; it must be drawn in full above the button row.
     const QImage belowTheFrame =
         m_form->grab(QRect(0, 96, 232, 319 - 96)).toImage().convertToFormat(QImage::Format_RGB32);

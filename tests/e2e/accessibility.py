@@ -18,31 +18,38 @@ import pyatspi
 from gi.repository import GLib
 
 KORVEX, WORK = sys.argv[1], sys.argv[2]
+# Where the place of every control goes, for comparing one system's layout with another's.
+PLACES_FILE = sys.argv[3] if len(sys.argv) > 3 else None
+places = []
 REASON = "Invalid entry. Enter a whole number from -32768 to 32767"
 RESULT_NUMBERS = ("24", "21", "12", "69")
+
+# Roles are compared as AT-SPI's numbers: their names change between releases of AT-SPI
+# ("push button" became "button").
+BUTTON, TEXT, IMAGE = pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TEXT, pyatspi.ROLE_IMAGE
 
 # Role and name of every control that takes the focus, window by window.
 FOCUSABLE = {
     "Korvex ": [
-        ("push button", "Calculate"),
-        ("image", "Korvex banner"),
-        ("text", "Connection length C"),
-        ("text", "Rows M"),
-        ("text", "Columns N"),
-        ("push button", "Clear"),
-        ("push button", "Exit"),
-        ("push button", "Info"),
-        ("push button", "Output.txt"),
+        (BUTTON, "Calculate"),
+        (IMAGE, "Korvex banner"),
+        (TEXT, "Connection length C"),
+        (TEXT, "Rows M"),
+        (TEXT, "Columns N"),
+        (BUTTON, "Clear"),
+        (BUTTON, "Exit"),
+        (BUTTON, "Info"),
+        (BUTTON, "Output.txt"),
     ],
     "Output.txt": [
-        ("push button", "View Output "),
-        ("push button", "Delete Output"),
-        ("push button", "Return"),
-        ("text", "Notes"),
+        (BUTTON, "View Output "),
+        (BUTTON, "Delete Output"),
+        (BUTTON, "Return"),
+        (TEXT, "Notes"),
     ],
     "About Korvex": [
-        ("push button", "OK"),
-        ("image", "Korvex icon"),
+        (BUTTON, "OK"),
+        (IMAGE, "Korvex icon"),
     ],
 }
 
@@ -101,7 +108,7 @@ def focusable(top):
 
 def control(top, role, name):
     for node in walk(top):
-        if node.getRoleName() == role and node.name == name:
+        if node.getRole() == role and node.name == name:
             return node
     raise LookupError("no %s '%s' in %s" % (role, name, top.name))
 
@@ -115,13 +122,22 @@ def type_into(box, text):
 
 
 def check_controls(top):
-    found = [(node.getRoleName(), node.name) for node in focusable(top)]
+    nodes = focusable(top)
+    found = [(node.getRole(), node.name) for node in nodes]
     print("  window '%s' (%s):" % (top.name, top.getRoleName()))
-    for role, name in found:
-        print("    %-12s %r" % (role, name))
+    for node in nodes:
+        print("    %-12s %r" % (node.getRoleName(), node.name))
     expected = FOCUSABLE[top.name]
     check(sorted(found) == sorted(expected),
           "'%s' has the focusable controls %s" % (top.name, expected))
+    # Relative to the window's own place on the screen: Qt 6.4 gives no window coordinates
+    # for a second window.
+    window_extents = top.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    for node in walk(top):
+        extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        places.append("%s | %s | %r | %d %d %d %d" % (
+            top.name, int(node.getRole()), node.name, extents.x - window_extents.x,
+            extents.y - window_extents.y, extents.width, extents.height))
 
 
 def start(command, log_name, **options):
@@ -157,16 +173,16 @@ def through_atspi():
 
         def heard(event):
             try:
-                if event.source.getRoleName() == "notification" and event.detail1:
+                if event.source.getRole() == pyatspi.ROLE_NOTIFICATION and event.detail1:
                     announced.append((event.type, event.source.name, event.source.description))
             except Exception:  # the source may be gone already
                 pass
 
         pyatspi.Registry.registerEventListener(heard, "object:state-changed:showing")
-        type_into(control(main, "text", "Rows M"), "6")
-        type_into(control(main, "text", "Columns N"), "7")
-        type_into(control(main, "text", "Connection length C"), "4")
-        calculate = control(main, "push button", "Calculate")
+        type_into(control(main, TEXT, "Rows M"), "6")
+        type_into(control(main, TEXT, "Columns N"), "7")
+        type_into(control(main, TEXT, "Connection length C"), "4")
+        calculate = control(main, BUTTON, "Calculate")
         press(calculate)
         pump(3, lambda: announced)
         pump(0.5)
@@ -176,7 +192,7 @@ def through_atspi():
               and all(re.search(r"\b%s\b" % n, announced[0][2]) for n in RESULT_NUMBERS),
               "one notification appears after Calculate, with 24, 21, 12 and 69")
 
-        rows = control(main, "text", "Rows M")
+        rows = control(main, TEXT, "Rows M")
         type_into(rows, "abc")
         pump(0.3)
         print("  box %r holding %r: states %s, description %r"
@@ -198,11 +214,11 @@ def through_atspi():
         pump(0.5)
         check(not announced, "a refused Calculate announces no results")
         if box is not None:
-            press(control(box, "push button", "OK"))
+            press(control(box, BUTTON, "OK"))
 
-        press(control(main, "push button", "Output.txt"))
+        press(control(main, BUTTON, "Output.txt"))
         check_controls(wait_for_window(app, "Output.txt"))
-        press(control(main, "push button", "Info"))
+        press(control(main, BUTTON, "Info"))
         check_controls(wait_for_window(app, "About Korvex"))
         pyatspi.Registry.deregisterEventListener(heard, "object:state-changed:showing")
     finally:
@@ -355,6 +371,9 @@ def with_orca():
 
 def main():
     through_atspi()
+    if PLACES_FILE:
+        with open(PLACES_FILE, "w") as file:
+            file.write("".join(line + "\n" for line in places))
     with_orca()
     if failures:
         print("%d check(s) failed" % len(failures))

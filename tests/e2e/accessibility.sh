@@ -3,13 +3,19 @@
 # D-Bus session with the accessibility bus, checked through AT-SPI by accessibility.py, and
 # then, when Orca can run here, with Orca speaking into its debug log.
 #
-# Usage: accessibility.sh KORVEX_EXECUTABLE
+# Usage: accessibility.sh KORVEX_EXECUTABLE [PLACES_FILE]
+# With PLACES_FILE, the window, role, name and place of every control go there, a line each.
 # Exits 77 (skipped) when Xvfb, D-Bus, the AT-SPI bus, pyatspi, Orca or xdotool is missing.
 set -euo pipefail
 
 INSIDE_SESSION=false
 if [[ ${1:-} == --inside-session ]]; then INSIDE_SESSION=true; shift; fi
 KORVEX=$(readlink -f "$1")
+PLACES=""
+if [[ -n ${2:-} ]]; then
+    mkdir -p "$(dirname "$2")"
+    PLACES=$(readlink -f "$2")
+fi
 HERE=$(dirname "$(readlink -f "$0")")
 readonly KORVEX HERE
 # shellcheck source=scripts/xvfb.sh
@@ -84,7 +90,7 @@ if $INSIDE_SESSION; then
             string:$property variant:boolean:true >/dev/null
     done
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
-    "$PYTHON" "$HERE/accessibility.py" "$KORVEX" "$WORK"
+    "$PYTHON" "$HERE/accessibility.py" "$KORVEX" "$WORK" ${PLACES:+"$PLACES"}
     exit
 fi
 
@@ -107,7 +113,7 @@ unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGE
 start_xvfb "$WORK" || { echo "Xvfb does not start: $(cat "$WORK/xvfb.log")" >&2; exit 1; }
 PIDS+=("$XVFB_PID")
 
-timeout 90 dbus-run-session -- bash "$0" --inside-session "$KORVEX" &
+timeout 90 dbus-run-session -- bash "$0" --inside-session "$KORVEX" ${PLACES:+"$PLACES"} &
 PIDS+=($!)
 status=0
 wait "${PIDS[-1]}" || status=$?

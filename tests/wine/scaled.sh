@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# korvex.exe under Wine at the display scalings of Windows given, in percent, each in a new
+# prefix whose display has that many dots per inch (LogPixels), on a private Xvfb under
+# openbox: the main window must grow with the scaling, every caption stay whole as Windows
+# draws it at that size, and 6, 7 and 4 typed at the scaled places and calculated must be
+# printed and logged.
+#
+# Usage: scaled.sh KORVEX_EXE CAPTIONINK_EXE SCREENSHOT_FOLDER PERCENT...
+set -euo pipefail
+
+readonly KORVEX=$1 CAPTIONINK=$2 SHOTS=$3
+shift 3
+readonly HERE=${BASH_SOURCE[0]%/*}
+STEP="setting up" TEST_NAME=scaled
+XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
+
+cleanup() {
+    local status=$?
+    if ((status != 0 && status != 77)); then echo "scaled FAILED while $STEP" >&2; fi
+    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
+    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
+    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
+    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
+    if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
+
+# shellcheck source=tests/e2e/x11.sh
+source "$HERE/../e2e/x11.sh"
+# shellcheck source=tests/wine/captions.sh
+source "$HERE/captions.sh"
+
+for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import convert \
+    identify cmp; do
+    command -v "$tool" >/dev/null || { echo "scaled skipped: $tool is not installed"; exit 77; }
+done
+
+started=$SECONDS
+WORK=$(mktemp -d)
+mkdir -p "$SHOTS"
+start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
+start_wm
+printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
+
+seen=()
+for percent in "$@"; do
+    # scaled N: N pixels at 100 %, at this scaling.
+    scaled() { echo $((($1 * percent + 50) / 100)); }
+
+    step "making a new Wine prefix at $percent %"
+    bash "$HERE/prefix.sh" "$WORK/wine-$percent"
+    export WINEPREFIX=$WORK/wine-$percent WINEDEBUG=-all
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+        /d $((96 * percent / 100)) /f >/dev/null
+    wineserver --wait
+    wineserver --persistent
+    log=$WINEPREFIX/drive_c/output.txt
+
+    step "starting korvex.exe at $percent %"
+    wine "$KORVEX" >"$WORK/korvex-$percent.log" 2>&1 &
+    KORVEX_PID=$!
+    main=$(wait_for_window '^Korvex $')
+    xdotool windowmove --sync "$main" 0 0
+    sleep 0.5
+    size=$(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: //p')
+    [[ $size == "$(scaled 462)x$(scaled 319)" ]] \
+        || fail "at $percent % the main window is $size, not $(scaled 462)x$(scaled 319)"
+
+    step "reading the captions at $percent %"
+    screenshot "$main" "main-window-$percent-start"
+    x=8
+    for caption in Calculate Clear Output.txt Info Exit; do
+        caption_is_whole "$SHOTS/main-window-$percent-start.png" "$(scaled "$x")" \
+            "$(scaled 112)" "$(scaled 89)" "$(scaled 33)" "$caption" "$percent"
+        x=$((x + 88))
+    done
+
+    step "calculating 6 rows, 7 columns, length 4 at $percent %"
+    type_into "$main" "$(scaled 392)" "$(scaled 20)" 6
+    type_into "$main" "$(scaled 392)" "$(scaled 52)" 7
+    type_into "$main" "$(scaled 392)" "$(scaled 84)" 4
+    click_in "$main" "$(scaled 52)" "$(scaled 128)"
+    for ((i = 0; i < 50; i++)); do [[ -s $log ]] && break; sleep 0.1; done
+    cmp "$WORK/expected.txt" "$log" || fail "at $percent %, C:/output.txt differs"
+    sleep 0.3
+    screenshot "$main" "main-window-$percent"
+    # Above the button row: the frame's caption lies further down.
+    numbers_are_printed "$SHOTS/main-window-$percent.png" "$percent" "$(scaled 232)" \
+        "$(scaled 96)" 24 21 12 69
+
+    click_in "$main" "$(scaled 404)" "$(scaled 128)"
+    timeout 10 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex.exe is still running after Exit"
+    wait "$KORVEX_PID" || fail "korvex.exe failed at $percent %: $(cat "$WORK/korvex-$percent.log")"
+    KORVEX_PID=""
+    wineserver -k
+    seen+=("$percent % $size")
+done
+
+echo "scaled passed in $((SECONDS - started)) s: ${seen[*]/%/,} captions whole, 24, 21, 12 and" \
+    "69 printed and C:/output.txt logged at each; screenshots in $SHOTS"
