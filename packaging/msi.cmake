@@ -34,7 +34,7 @@ string(UUID package_code NAMESPACE ${upgrade_code} NAME "${contents}" TYPE SHA1 
 
 # wixl reads its sources relative to the folder it runs in.
 execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f "@${time}"
+    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f "${time}"
         ${WIXL} --arch x64 --output ${OUTPUT} -D "Title=${TITLE}" -D "Description=${DESCRIPTION}"
         -D Version=${VERSION} -D "Publisher=${PUBLISHER}"
         -D UpgradeCode=${upgrade_code} -D ProductCode=${product_code}
@@ -42,6 +42,6 @@ execute_process(
     WORKING_DIRECTORY ${STAGE}
     COMMAND_ERROR_IS_FATAL ANY)
 execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f "@${time}"
+    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${FAKETIME} -f "${time}"
         ${MSIBUILD} ${OUTPUT} -s "${TITLE} ${VERSION}" "${PUBLISHER}" "x64;1033" "{${package_code}}"
     COMMAND_ERROR_IS_FATAL ANY)

@@ -14,18 +14,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$(. /etc/os-release && echo "$VERSION_CODENAME")
+# stage NAME: announces the next stage with the seconds gone since the start.
+stage() { echo "=== $1 (at $SECONDS s)"; }
 
-echo "=== the Linux checks on this machine ($here)"
+stage "the Linux checks on this machine ($here)"
 scripts/linux-checks.sh
 
 # One Debian 13 system for its Linux checks and the Windows build, so that what both need is
 # installed once.
 debian13=(scripts/linux-checks.sh)
 if [[ ${1:-} != --linux ]]; then debian13+=("&&" scripts/windows.sh); fi
-echo "=== the Linux checks on Debian 13${debian13[2]:+, then the Windows build there}"
+stage "the Linux checks on Debian 13${debian13[2]:+, then the Windows build there}"
 scripts/debian13.sh bash -c "${debian13[*]}"
 
-echo "=== $here and Debian 13 side by side"
+stage "$here and Debian 13 side by side"
 tests/releases/compare.sh "build-releases/$here" build-releases/trixie
 scripts/debian13.sh packaging/check_package.sh --install-only \
     "build-releases/$here/korvex_1.1.1-1_amd64.deb"
+stage "all checks passed"

@@ -4,12 +4,17 @@
 
 # drawn_as PBM TEXT: the ink in PBM (cut to its ink) is TEXT as GDI draws it in MS Sans Serif
 # at some size, every letter of it.
+# GDI's drawings of each text are kept in $WORK/reference/<text in hex>/<size>.pbm; a test that
+# changes the display's dots per inch removes them.
 drawn_as() {
-    local reference
-    rm -rf "$WORK/reference" && mkdir "$WORK/reference"
-    wine "$CAPTIONINK" "MS Sans Serif" "$2" "$(winepath -w "$WORK/reference")" </dev/null \
-        || fail "cannot draw '$2' with GDI"
-    for reference in "$WORK"/reference/*.pbm; do
+    local reference references
+    references=$WORK/reference/$(printf %s "$2" | od -An -tx1 | tr -d ' \n')
+    if [[ ! -d $references ]]; then
+        mkdir -p "$references"
+        wine "$CAPTIONINK" "MS Sans Serif" "$2" "$(winepath -w "$references")" </dev/null \
+            || fail "cannot draw '$2' with GDI"
+    fi
+    for reference in "$references"/*.pbm; do
         if [[ $(pbm_bits "$reference") == "$(pbm_bits "$1")" ]]; then return 0; fi
     done
     return 1
@@ -36,7 +41,7 @@ drawn_whole() {
     ((percent != 100)) || return 1
     read -r width height <<<"$(identify -format '%w %h' "$pbm")"
     read -r expected_width expected_height <<<"$(identify -format '%w %h' \
-        "$WORK/reference/$pixels.pbm")"
+        "$WORK/reference/$(printf %s "$text" | od -An -tx1 | tr -d ' \n')/$pixels.pbm")"
     echo "${TEST_NAME:-e2e}: '$text' at $percent %: ${width}x$height of ink, GDI's at 100 %" \
         "${expected_width}x$expected_height"
     within_a_tenth "$width" $((expected_width * percent)) \

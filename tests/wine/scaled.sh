@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# korvex.exe under Wine at the display scalings of Windows given, in percent, each in a new
-# prefix whose display has that many dots per inch (LogPixels), on a private Xvfb under
+# korvex.exe under Wine at the display scalings of Windows given, in percent, in a new prefix
+# whose display is given as many dots per inch (LogPixels) in turn, on a private Xvfb under
 # openbox: the main window must grow with the scaling, every caption stay whole as Windows
 # draws it at that size, and 6, 7 and 4 typed at the scaled places and calculated must be
 # printed and logged.
@@ -45,19 +45,22 @@ start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
 start_wm
 printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
 
+step "making a new Wine prefix"
+bash "$HERE/prefix.sh" "$WORK/wine"
+export WINEPREFIX=$WORK/wine WINEDEBUG=-all
+log=$WINEPREFIX/drive_c/output.txt
+
 seen=()
 for percent in "$@"; do
     # scaled N: N pixels at 100 %, at this scaling.
     scaled() { echo $((($1 * percent + 50) / 100)); }
 
-    step "making a new Wine prefix at $percent %"
-    bash "$HERE/prefix.sh" "$WORK/wine-$percent"
-    export WINEPREFIX=$WORK/wine-$percent WINEDEBUG=-all
+    step "setting the display to $percent %"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
         /d $((96 * percent / 100)) /f >/dev/null
     wineserver --wait
     wineserver --persistent
-    log=$WINEPREFIX/drive_c/output.txt
+    rm -rf "$WORK/reference" "$log"
 
     step "starting korvex.exe at $percent %"
     wine "$KORVEX" >"$WORK/korvex-$percent.log" 2>&1 &
