@@ -22,7 +22,8 @@ test_packages=(
     # formatting, sanitizers, fuzzing, coverage
     clang clang-format libclang-rt-dev gcovr
     # the Debian package and its check
-    git build-essential desktop-file-utils appstream appstream-compose dpkg-dev debhelper fakeroot lintian devscripts
+    git build-essential desktop-file-utils appstream appstream-compose librsvg2-common dpkg-dev
+    debhelper fakeroot lintian devscripts
     # the accessibility check: the AT-SPI bus and client, and Orca
     at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
     # the start-up benchmark's window watcher
