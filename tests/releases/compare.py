@@ -14,6 +14,7 @@ reports them. The two systems must show one look:
 Prints, window by window, how many pixels differ.
 """
 
+import re
 import subprocess
 import sys
 
@@ -79,7 +80,10 @@ def printed_lines(image):
 
 
 def main(first, second):
-    places = [open("%s/controls.txt" % folder).read().splitlines() for folder in (first, second)]
+    # Window, name and place; the role a Qt gives a control is the accessibility test's to check
+    # (Qt 6.8 calls a line a separator where 6.4 called it a filler).
+    places = [[re.sub(r" \| \d+ \| ", " | ", line) for line in
+               open("%s/controls.txt" % folder).read().splitlines()] for folder in (first, second)]
     moved = sorted(set(places[0]) ^ set(places[1]))
     check(places[0] and not moved,
           "all %d controls at the same place and size%s"
