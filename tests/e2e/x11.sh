@@ -31,10 +31,30 @@ start_wm() {
     fail "openbox does not manage the display: $(cat "$WORK/openbox.log")"
 }
 
+# windows_named NAME_REGEX [--onlyvisible]: prints the ids of the windows of that name, and
+# fails when there are none. A window destroyed while xdotool walks the tree stops it with an
+# X error (BadWindow), which is not "none": Wine makes and destroys windows of its own as a
+# program starts and ends, so it looks again.
+windows_named() {
+    local ids attempt
+    for ((attempt = 0; attempt < 20; attempt++)); do
+        if ids=$(xdotool search "${@:2}" --name "$1" 2>"$WORK/xdotool.log"); then
+            echo "$ids"
+            return 0
+        fi
+        grep -q 'X Error' "$WORK/xdotool.log" || return 1
+        sleep 0.1
+    done
+    fail "xdotool cannot look for '$1': $(cat "$WORK/xdotool.log")"
+}
+
 # wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
 wait_for_window() {
-    local ids
-    ids=$(timeout 10 xdotool search --sync --onlyvisible --name "$1") || fail "no window '$1'"
+    local ids deadline=$((SECONDS + 10))
+    until ids=$(windows_named "$1" --onlyvisible); do
+        ((SECONDS < deadline)) || fail "no window '$1'"
+        sleep 0.1
+    done
     echo "${ids%%$'\n'*}"
 }
 
@@ -42,7 +62,7 @@ wait_for_window() {
 wait_gone() {
     local i
     for ((i = 0; i < 50; i++)); do
-        xdotool search --onlyvisible --name "$1" >/dev/null || return 0
+        windows_named "$1" --onlyvisible >/dev/null || return 0
         sleep 0.1
     done
     fail "window '$1' is still visible"
@@ -128,7 +148,7 @@ check_about_window() {
     for keys in space Escape "Tab Tab space"; do
         for key in $keys; do press_key "$about" "$key"; done
         wait_gone '^About Korvex$'
-        [[ $(xdotool search --name '^About Korvex$') == "$about" ]] \
+        [[ $(windows_named '^About Korvex$') == "$about" ]] \
             || fail "'$keys' did not only hide the About window"
         click_in "$main" 316 128
         [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
@@ -141,10 +161,10 @@ check_about_window() {
     # The close box is the rightmost in openbox's title bar.
     xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
     for ((i = 0; i < 50; i++)); do
-        xdotool search --name '^About Korvex$' >/dev/null || break
+        windows_named '^About Korvex$' >/dev/null || break
         sleep 0.1
     done
-    xdotool search --name '^About Korvex$' >/dev/null \
+    windows_named '^About Korvex$' >/dev/null \
         && fail "the close box did not destroy the About window"
     click_in "$main" 316 128
     again=$(wait_for_window '^About Korvex$')
