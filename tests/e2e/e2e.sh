@@ -8,29 +8,13 @@
 set -euo pipefail
 
 readonly KORVEX=$1 SHOTS=$2
-STEP="setting up"
-XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
-
-cleanup() {
-    local status=$?
-    if ((status != 0 && status != 77)); then echo "e2e FAILED while $STEP" >&2; fi
-    if [[ -n $KORVEX_PID ]]; then kill "$KORVEX_PID" 2>/dev/null || true; fi
-    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
-    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
-    if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM HUP
 
 # shellcheck source=tests/e2e/x11.sh
 source "${BASH_SOURCE[0]%/*}/x11.sh"
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
 
-for tool in readelf Xvfb openbox xdotool xprop xwininfo import compare cmp; do
-    command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
-done
+require_tools readelf Xvfb openbox xdotool xprop xwininfo import compare cmp
 [[ -x $KORVEX ]] || fail "$KORVEX is not an executable"
 
 # Under AddressSanitizer, the whole stack of a leak is needed to tell the libraries' at exit
@@ -71,11 +55,7 @@ position=$(window_position "$output")
 [[ $position == "$((left + 462 + right)) 100" ]] \
     || fail "the output-file window is at $position, not right of the main window's frame"
 screenshot "$output" output-window
-click_in "$output" 156 160
-dismiss_message
-[[ ! -e $LOG ]] || fail "$LOG still exists after Delete Output"
-click_in "$output" 260 160
-wait_gone '^Output.txt$'
+delete_log "$output"
 
 step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
 click_in "$main" 316 128

@@ -1,10 +1,38 @@
 # shellcheck shell=bash
 # Sourced by the end-to-end tests: driving windows on an X server under openbox with xdotool,
 # and reading back what the window manager sees of them. The test sets WORK (a scratch
-# folder) and SHOTS (where screenshots go); start_wm sets WM_PID.
+# folder), SHOTS (where screenshots go) and KORVEX_PID, traps EXIT with cleanup; start_wm sets
+# WM_PID.
 
 fail() { echo "${TEST_NAME:-e2e}: $*" >&2; exit 1; }
 step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
+
+STEP="setting up"
+XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
+
+# require_tools TOOL...: skips the test unless every tool is installed.
+require_tools() {
+    local tool
+    for tool; do
+        command -v "$tool" >/dev/null \
+            || { echo "${TEST_NAME:-e2e} skipped: $tool is not installed"; exit 77; }
+    done
+}
+
+# cleanup: the test's EXIT trap. Says at which step it failed; stops what it started (Wine's
+# server for a prefix in WORK, korvex, openbox, Xvfb) and removes WORK unless KEEP_WORK is set.
+cleanup() {
+    local status=$?
+    if ((status != 0 && status != 77)); then echo "${TEST_NAME:-e2e} FAILED while $STEP" >&2; fi
+    if [[ -n $WORK && ${WINEPREFIX:-} == "$WORK"/* ]]; then wineserver -k 2>/dev/null || true; fi
+    if [[ -n $KORVEX_PID ]]; then kill "$KORVEX_PID" 2>/dev/null || true; fi
+    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
+    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
+    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
+    if [[ -n $WORK && -z ${KEEP_WORK:-} ]]; then rm -rf "$WORK"; fi
+    exit "$status"
+}
 
 # shellcheck source=scripts/xvfb.sh
 source "${BASH_SOURCE[0]%/*}/../../scripts/xvfb.sh"
@@ -113,6 +141,16 @@ dismiss_message() {
     check_title_bar "$box" "the message box"
     press_key "$box" Return
     wait_gone '^Korvex$'
+}
+
+# delete_log OUTPUT_WINDOW: presses Delete Output in the output-file window, dismisses its
+# message, checks that the log file $LOG is gone and closes the window.
+delete_log() {
+    click_in "$1" 156 160
+    dismiss_message
+    [[ ! -e $LOG ]] || fail "$LOG still exists after Delete Output"
+    click_in "$1" 260 160
+    wait_gone '^Output.txt$'
 }
 
 # enter_6_7_4 WINDOW: types 6 rows, 7 columns and a connection length of 4 into the main

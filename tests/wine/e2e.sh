@@ -11,25 +11,11 @@ set -euo pipefail
 
 readonly KORVEX=$1 CAPTIONINK=$2 APPENDRECORDS=$3 SHOTS=$4
 readonly HERE=${BASH_SOURCE[0]%/*}
-STEP="setting up"
-XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
-
-cleanup() {
-    local status=$?
-    if ((status != 0 && status != 77)); then echo "e2e FAILED while $STEP" >&2; fi
-    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
-    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
-    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
-    if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM HUP
 
 # shellcheck source=tests/e2e/x11.sh
 source "$HERE/../e2e/x11.sh"
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
 
 # shellcheck source=tests/wine/captions.sh
 source "$HERE/captions.sh"
@@ -66,10 +52,8 @@ check_records() {
         }' "$file"
 }
 
-for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import convert \
-    identify cmp; do
-    command -v "$tool" >/dev/null || { echo "e2e skipped: $tool is not installed"; exit 77; }
-done
+require_tools wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import \
+    convert identify cmp
 
 started=$SECONDS
 WORK=$(mktemp -d)
@@ -120,11 +104,7 @@ for caption in "View Output" "Delete Output" Return; do
     caption_is_whole "$SHOTS/output-window.png" "$x" 144 89 33 "$caption"
     x=$((x + 104))
 done
-click_in "$output" 156 160
-dismiss_message
-[[ ! -e $LOG ]] || fail "C:/output.txt still exists after Delete Output"
-click_in "$output" 260 160
-wait_gone '^Output.txt$'
+delete_log "$output"
 
 step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
 click_in "$main" 316 128

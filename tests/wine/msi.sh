@@ -12,30 +12,15 @@ set -euo pipefail
 
 readonly MSI=$1 VERSION=$2 KORVEX=$3 CMAKE=$4 MSI_DEFINITIONS=$5 LATER_VERSION=$6
 readonly HERE=${BASH_SOURCE[0]%/*}
-STEP="setting up" TEST_NAME=msi
-XVFB_PID="" WM_PID="" WORK="" SHOTS=""
-
-cleanup() {
-    local status=$?
-    if ((status != 0 && status != 77)); then echo "msi FAILED while $STEP" >&2; fi
-    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
-    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
-    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $WM_PID $XVFB_PID 2>/dev/null || true
-    if [[ -n $WORK && -z ${KEEP_WORK:-} ]]; then rm -rf "$WORK"; fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM HUP
+TEST_NAME=msi
 
 # shellcheck source=tests/e2e/x11.sh
 source "$HERE/../e2e/x11.sh"
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
 
-for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo iconv cmp \
-    msiinfo; do
-    command -v "$tool" >/dev/null || { echo "msi test skipped: $tool is not installed"; exit 77; }
-done
+require_tools wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo iconv cmp \
+    msiinfo
 
 # snapshot NAME: the prefix's files and its registry, as text, in $WORK/NAME.*
 snapshot() {
@@ -112,9 +97,7 @@ delete_output() {
     local output
     click_in "$1" 228 128
     output=$(wait_for_window '^Output.txt$')
-    click_in "$output" 156 160
-    dismiss_message
-    click_in "$output" 260 160
+    delete_log "$output"
 }
 
 step "installing $(basename "$MSI")"

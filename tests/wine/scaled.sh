@@ -11,32 +11,18 @@ set -euo pipefail
 readonly KORVEX=$1 CAPTIONINK=$2 SHOTS=$3
 shift 3
 readonly HERE=${BASH_SOURCE[0]%/*}
-STEP="setting up" TEST_NAME=scaled
-XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
-
-cleanup() {
-    local status=$?
-    if ((status != 0 && status != 77)); then echo "scaled FAILED while $STEP" >&2; fi
-    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k 2>/dev/null || true; fi
-    if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
-    if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $KORVEX_PID $WM_PID $XVFB_PID 2>/dev/null || true
-    if [[ -n $WORK ]]; then rm -rf "$WORK"; fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 143' INT TERM HUP
+TEST_NAME=scaled
 
 # shellcheck source=tests/e2e/x11.sh
 source "$HERE/../e2e/x11.sh"
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
+
 # shellcheck source=tests/wine/captions.sh
 source "$HERE/captions.sh"
 
-for tool in wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import convert \
-    identify cmp; do
-    command -v "$tool" >/dev/null || { echo "scaled skipped: $tool is not installed"; exit 77; }
-done
+require_tools wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import \
+    convert identify cmp
 
 started=$SECONDS
 WORK=$(mktemp -d)
