@@ -58,10 +58,23 @@ done
 unshare --mount --propagation private --pid --fork -- bash -euo pipefail -s -- "$@" <<EOF
 root='$root'
 mount -t proc proc "\$root/proc"
-mount --rbind /dev "\$root/dev"
 mount --rbind /sys "\$root/sys"
 mount -t tmpfs tmpfs "\$root/tmp"
+# A /dev of its own with the machine's devices bound in, so that nothing inside can remove or
+# replace one of the machine's (a bound node cannot be unlinked or renamed over).
+mount -t tmpfs -o mode=755,nosuid tmpfs "\$root/dev"
+for node in null zero full random urandom tty; do
+    touch "\$root/dev/\$node"
+    mount --bind "/dev/\$node" "\$root/dev/\$node"
+done
+mkdir "\$root/dev/pts" "\$root/dev/shm"
+mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts "\$root/dev/pts"
 mount -t tmpfs tmpfs "\$root/dev/shm"
+ln -s pts/ptmx "\$root/dev/ptmx"
+ln -s /proc/self/fd "\$root/dev/fd"
+ln -s /proc/self/fd/0 "\$root/dev/stdin"
+ln -s /proc/self/fd/1 "\$root/dev/stdout"
+ln -s /proc/self/fd/2 "\$root/dev/stderr"
 cp /etc/resolv.conf "\$root/etc/resolv.conf"
 mkdir -p "\$root/korvex" "\$root$cache"
 mount --bind '$tree' "\$root/korvex"

@@ -19,6 +19,8 @@ scripts/sanitize.sh
 scripts/fuzz.sh
 scripts/coverage.sh
 packaging/check_package.sh
+# A tool run as root that replaces its output file would have replaced the machine's /dev/null.
+[[ -c /dev/null ]] || { echo "the checks left /dev/null a $(stat -c %F /dev/null)" >&2; exit 1; }
 
 release=build-releases/$(. /etc/os-release && echo "$VERSION_CODENAME")
 rm -rf "$release"
