@@ -13,13 +13,15 @@
 #     own, and apt-get purge leaves none of the package's files behind.
 # The packages are left in build-package/. Needs root or sudo: it installs the package.
 #
-# With --install-only DEB it only installs the package DEB, built elsewhere (on another
-# release, say), starts /usr/bin/korvex and purges it again, as above.
+# With --once it builds the package once and checks that build alone, as above, but for the
+# comparison of two builds. With --install-only DEB it only installs the package DEB, built
+# elsewhere (on another release, say), starts /usr/bin/korvex and purges it again, as above.
 #
-# usage: check_package.sh [--install-only DEB]
+# usage: check_package.sh [--once | --install-only DEB]
 set -euo pipefail
-only_install=""
+only_install="" once=false
 if [[ ${1:-} == --install-only ]]; then only_install=$(realpath "$2"); fi
+if [[ ${1:-} == --once ]]; then once=true; fi
 cd "$(dirname "$0")/.."
 source=$PWD
 # shellcheck source=scripts/xvfb.sh
@@ -146,22 +148,27 @@ if [[ -n $only_install ]]; then
     exit 0
 fi
 
+# The package's name and version as debian/changelog gives them, for this architecture.
+version=$(dpkg-parsechangelog -S Version)
+upstream_version=${version%-*}
+package=korvex_${version}_$(dpkg --print-architecture)
 build "$work/first/korvex"
-sleep 2
-build "$work/second-build/korvex-1.1.1" TZ=Asia/Tokyo bash -c 'umask 0002; exec "$@"' umask
-
-echo "== the two builds"
 cd "$work/first"
-debs=(korvex_*.deb korvex-dbgsym_*.deb)
-[[ -f korvex_1.1.1-1_amd64.deb && -f korvex-dbgsym_1.1.1-1_amd64.deb ]] \
-    || fail "expected korvex_1.1.1-1_amd64.deb and its dbgsym package, got: $(ls)"
-for deb in "${debs[@]}"; do
-    sha256sum "$deb" "../second-build/$deb"
-    cmp -s "$deb" "../second-build/$deb" || fail "$deb differs between the two builds"
-done
+[[ -f $package.deb && -f korvex-dbgsym_${package#korvex_}.deb ]] \
+    || fail "expected $package.deb and its dbgsym package, got: $(ls)"
+if ! $once; then
+    sleep 2
+    build "$work/second-build/korvex-$upstream_version" TZ=Asia/Tokyo \
+        bash -c 'umask 0002; exec "$@"' umask
+    echo "== the two builds"
+    for deb in korvex_*.deb korvex-dbgsym_*.deb; do
+        sha256sum "$deb" "../second-build/$deb"
+        cmp -s "$deb" "../second-build/$deb" || fail "$deb differs between the two builds"
+    done
+fi
 
 echo "== lintian --pedantic --display-info"
-lintian --pedantic --display-info --display-experimental korvex_1.1.1-1_amd64.changes \
+lintian --pedantic --display-info --display-experimental $package.changes \
     >"$work/lintian.txt" 2>&1 || true
 # Root is warned that lintian would rather not run as root; that is no finding.
 grep -v 'running with root privileges is not recommended' "$work/lintian.txt" \
@@ -182,7 +189,7 @@ done
 
 echo "== desktop entry, metainfo, appstreamcli compose"
 tree=$work/tree
-dpkg-deb -x korvex_1.1.1-1_amd64.deb "$tree"
+dpkg-deb -x "$package.deb" "$tree"
 desktop-file-validate "$tree"/usr/share/applications/*.desktop || fail "desktop entry invalid"
 appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml \
     || fail "metainfo invalid"
@@ -195,8 +202,8 @@ grep -q '<launchable type="desktop-id">' <<<"$catalogue" || fail "no component i
 grep -q '<icon type="cached" width="64" height="64">' <<<"$catalogue" \
     || fail "the catalogue entry has no 64x64 icon"
 
-install_start_purge "$PWD/korvex_1.1.1-1_amd64.deb"
+install_start_purge "$PWD/$package.deb"
 
 mkdir -p "$source/build-package"
-cp korvex_1.1.1-1_amd64.deb korvex-dbgsym_1.1.1-1_amd64.deb "$source/build-package/"
+cp "$package.deb" "korvex-dbgsym_${package#korvex_}.deb" "$source/build-package/"
 echo "package check passed; the packages are in build-package/"

@@ -52,6 +52,10 @@ environment=(HOME=/root "TERM=${TERM:-dumb}" LANG=C.UTF-8 "KORVEX_CACHE=$cache"
 for name in CI SOURCE_DATE_EPOCH KORVEX_FUZZ_SECONDS KORVEX_SANITIZE_SKIP_E2E; do
     if [[ -n ${!name:-} ]]; then environment+=("$name=${!name}"); fi
 done
+# The table of stages, when kept in the tree, is written to from inside too.
+if [[ ${KORVEX_TIMES:-} == "$tree"/* ]]; then
+    environment+=("KORVEX_TIMES=/korvex/${KORVEX_TIMES#"$tree"/}")
+fi
 
 # A script for new mount and process namespaces: bind what the system needs, then chroot.
 # The binds exist only inside, and nothing started inside outlives the command.

@@ -7,23 +7,48 @@
 # compared by (the end-to-end tests' screenshots and the places of the controls) and the
 # package go to build-releases/<release's code name>/.
 #
-# usage: linux-checks.sh
+# With --second-release, only what can fail on this release when it passed on the first one:
+# the build with this compiler, the suite and the sanitizers on this Qt, the fuzzers built with
+# this clang over their seeds, and the package built once with this debhelper and checked by
+# this lintian. The formatting and the coverage report read the same sources on any release,
+# the fuzzers' long search runs the same code, and a package that builds reproducibly here
+# builds so there.
+#
+# usage: linux-checks.sh [--second-release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --test
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_WARNINGS_AS_ERRORS=ON
-cmake --build build
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
-scripts/check-format.sh
-scripts/sanitize.sh
-scripts/fuzz.sh
-scripts/coverage.sh
-packaging/check_package.sh
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
+second=false
+if [[ ${1:-} == --second-release ]]; then second=true; fi
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+
+timed "$release: packages" scripts/setup.sh --test
+build() {
+    use_compiler_cache
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DKORVEX_WARNINGS_AS_ERRORS=ON "${compiler_cache[@]}"
+    cmake --build build
+}
+timed "$release: build" build
+timed "$release: test suite" env QT_QPA_PLATFORM=offscreen \
+    ctest --test-dir build --output-on-failure
+if ! $second; then timed "$release: formatting" scripts/check-format.sh; fi
+timed "$release: sanitizers" scripts/sanitize.sh
+if $second; then
+    timed "$release: fuzzers over their seeds" scripts/fuzz.sh --seeds-only
+    timed "$release: package" packaging/check_package.sh --once
+else
+    timed "$release: fuzzers" scripts/fuzz.sh
+    timed "$release: coverage" scripts/coverage.sh
+    timed "$release: package" packaging/check_package.sh
+fi
 # A tool run as root that replaces its output file would have replaced the machine's /dev/null.
 [[ -c /dev/null ]] || { echo "the checks left /dev/null a $(stat -c %F /dev/null)" >&2; exit 1; }
 
-release=build-releases/$(. /etc/os-release && echo "$VERSION_CODENAME")
-rm -rf "$release"
-mkdir -p "$release"
+out=build-releases/$release
+rm -rf "$out"
+mkdir -p "$out"
 cp build/tests/e2e/screenshots/{main-window,output-window,about-window}.png \
-    build/tests/e2e/screenshots/controls.txt build-package/korvex_1.1.1-1_amd64.deb "$release/"
+    build/tests/e2e/screenshots/controls.txt \
+    build-package/korvex_*_"$(dpkg --print-architecture)".deb "$out/"

@@ -4,15 +4,18 @@
 # Set KORVEX_SANITIZE_SKIP_E2E=1 to leave out the end-to-end test (label e2e).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
 
 sanitizers=-fsanitize=address,undefined
+use_compiler_cache
 cmake -S . -B build-asan -G Ninja \
     -DCMAKE_CXX_COMPILER=g++ \
     -DCMAKE_BUILD_TYPE=Debug \
     -DKORVEX_WARNINGS_AS_ERRORS=ON \
     -DCMAKE_CXX_FLAGS="$sanitizers -fno-sanitize-recover=all -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
-    -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers"
+    -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers" "${compiler_cache[@]}"
 cmake --build build-asan
 
 # No strict_string_checks: libxkbcommon-x11 passes strndup() buffers without a final NUL,

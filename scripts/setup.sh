@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs, with apt, what Korvex needs and is missing: the packages that build and run it,
-# with --test also the tools of the test suite and the package check, and with --windows
-# what the Windows build, its tests and its installer need.
+# with --test also the tools of the test suite and the package check, with --windows what
+# the Windows build, its tests and its installer need, and with --arm64 what the arm64 build
+# of scripts/arm64.sh and its tests under qemu-user need: dpkg learns the arm64 architecture,
+# and the package's build-dependencies for arm64 (debian/control, cross-building) come too.
 #
 # With --debian13 it installs only what making the Debian 13 system of scripts/debian13.sh
 # needs, and with --try-package only what packaging/check_package.sh --install-only needs.
 #
-# usage: setup.sh [--test | --windows | --debian13 | --try-package]
+# usage: setup.sh [--test | --windows | --arm64 | --debian13 | --try-package]
 set -euo pipefail
+tree=$(cd "$(dirname "$0")/.." && pwd)
 
 build_packages=(
     cmake ninja-build g++ pkg-config
@@ -19,8 +22,8 @@ build_packages=(
 test_packages=(
     # end-to-end tests under a window manager, screenshots, a dark desktop theme
     xvfb openbox xdotool x11-utils imagemagick qt6-gtk-platformtheme
-    # formatting, sanitizers, fuzzing, coverage
-    clang clang-format libclang-rt-dev gcovr
+    # formatting, sanitizers, fuzzing, coverage, and the compiler cache of the tested builds
+    clang clang-format libclang-rt-dev gcovr ccache
     # the Debian package and its check
     git build-essential desktop-file-utils appstream appstream-compose librsvg2-common dpkg-dev
     debhelper fakeroot lintian devscripts
@@ -31,14 +34,29 @@ test_packages=(
 )
 
 windows_packages=(
-    # the cross compiler, and the source of the Qt it builds (dpkg-source)
-    g++-mingw-w64-x86-64-posix dpkg-dev
+    # the cross compiler and its cache, and the source of the Qt it builds (dpkg-source)
+    g++-mingw-w64-x86-64-posix ccache dpkg-dev
     # a Windows to run the tests on, with the font the windows are laid out with
     wine wine64 fonts-wine
     # the installer, built reproducibly
     wixl msitools faketime
     # the end-to-end test under Wine
     xvfb openbox xdotool x11-utils imagemagick
+)
+
+arm64_packages=(
+    # the cross compiler, and the emulator that runs what it builds
+    crossbuild-essential-arm64 qemu-user
+    # the arm64 Qt beside this machine's tools, with the GTK theme of the dark desktop test
+    qt6-base-dev:arm64 qt6-gtk-platformtheme:arm64
+    # the Debian package for arm64 from the tracked files, and its check
+    git dpkg-dev debhelper lintian
+    # the end-to-end tests, and the comparison of their screenshots with amd64's
+    xvfb openbox xdotool x11-utils imagemagick python3
+    # the accessibility test, which reads the places of the controls
+    at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
+    # a clean arm64 Debian 13 system to install the package in
+    mmdebstrap arch-test
 )
 
 # what starting an installed package needs, for packaging/check_package.sh --install-only
@@ -53,23 +71,67 @@ packages=("${build_packages[@]}")
 case ${1:-} in
 --test) packages+=("${test_packages[@]}") ;;
 --windows) packages+=("${windows_packages[@]}") ;;
+--arm64) packages+=("${arm64_packages[@]}") ;;
 --debian13) packages=("${debian13_packages[@]}") ;;
 --try-package) packages=("${try_package_packages[@]}") ;;
 esac
 
+sudo=()
+if ((EUID != 0)); then sudo=(sudo); fi
+
+# apt_get ARGUMENT...: apt-get as root. apt waits for dpkg's lock by itself (DPkg::Lock::Timeout)
+# but fails at once on the lock of its package folder, which the Debian 13 systems of
+# scripts/debian13.sh share with each other: while another one holds it, this waits, up to
+# 15 minutes.
+apt_get() {
+    local deadline=$((SECONDS + 900)) errors status
+    local locked='Could not get lock /var/cache/apt/archives/lock'
+    errors=$(mktemp)
+    while true; do
+        status=0
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=900 "$@" \
+            2>"$errors" || status=$?
+        if ((status == 0 || SECONDS >= deadline)) || ! grep -q "$locked" "$errors"; then break; fi
+        echo "waiting for another apt, which holds the package folder's lock"
+        sleep 10
+    done
+    cat "$errors" >&2
+    rm -f "$errors"
+    return "$status"
+}
+
+refresh=false
+if [[ ${1:-} == --arm64 ]] && ! grep -qx arm64 <<<"$(dpkg --print-foreign-architectures)"; then
+    echo "Adding the arm64 architecture to dpkg"
+    "${sudo[@]}" dpkg --add-architecture arm64
+    refresh=true
+fi
+
 # One dpkg-query for all of them, so that a machine with everything in place goes on at once.
-installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null \
-    | awk '$1 == "ii" { print $2 }') || true
+# A name without an architecture is this machine's package or one for all architectures.
+native=$(dpkg --print-architecture)
+installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}:${Architecture}\n' "${packages[@]}" \
+    2>/dev/null | awk '$1 == "ii" { print $2 }') || true
 missing=()
 for package in "${packages[@]}"; do
-    grep -qxF "$package" <<<"$installed" || missing+=("$package")
+    if [[ $package == *:* ]]; then
+        grep -qxF "$package" <<<"$installed" || missing+=("$package")
+    else
+        grep -qxF -e "$package:$native" -e "$package:all" <<<"$installed" || missing+=("$package")
+    fi
 done
 
+if ((${#missing[@]})) || $refresh; then
+    apt_get update -qq
+fi
 if ((${#missing[@]})); then
-    sudo=()
-    if ((EUID != 0)); then sudo=(sudo); fi
     echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-        -o DPkg::Lock::Timeout=900 "${missing[@]}"
+    apt_get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The package's own list of what building it for arm64 needs, as Debian cross-builds it.
+if [[ ${1:-} == --arm64 ]] \
+    && ! dpkg-checkbuilddeps -a arm64 -P cross,nocheck "$tree/debian/control" 2>/dev/null; then
+    echo "Installing the build-dependencies of the arm64 package"
+    apt_get build-dep -y -qq --no-install-recommends -a arm64 -P cross,nocheck "$tree"
 fi

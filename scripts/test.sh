@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Runs every check of Korvex without a display of your own, on each system it is built for:
 #   1. the Linux checks on this machine (scripts/linux-checks.sh; Debian 12 here);
-#   2. the same checks in a clean Debian 13 system (scripts/debian13.sh);
+#   2. beside them, in a clean Debian 13 system (scripts/debian13.sh), what can fail there
+#      when it passed here (scripts/linux-checks.sh --second-release), after the Windows build
+#      with its tests under Wine (scripts/windows.sh);
 #   3. the two releases side by side: the windows' screenshots and the places of their
 #      controls (tests/releases/compare.sh), and the package built here installed and started
-#      there (packaging/check_package.sh --install-only);
-#   4. the Windows build with its tests under Wine, in the Debian 13 system
-#      (scripts/windows.sh), right after that system's Linux checks.
+#      there (packaging/check_package.sh --install-only).
+# The two systems' checks run at once: each waits on apt, X servers and Wine often enough for
+# the other to use the cores meanwhile. The Debian 13 system's output goes to
+# build-times/debian13.log, and is shown when it ends. The run ends with a table of the
+# seconds each stage took, the Qt build's among them when it ran.
+#
 # With --linux, everything but the Windows build. To check one release alone, run
 # scripts/linux-checks.sh here, or scripts/debian13.sh scripts/linux-checks.sh.
 #
@@ -14,21 +19,50 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$(. /etc/os-release && echo "$VERSION_CODENAME")
-# stage NAME: announces the next stage with the seconds gone since the start.
-stage() { echo "=== $1 (at $SECONDS s)"; }
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
 
-stage "the Linux checks on this machine ($here)"
-scripts/linux-checks.sh
+mkdir -p build-times
+export KORVEX_TIMES=$PWD/build-times/stages.tsv
+: >"$KORVEX_TIMES"
+table() {
+    local status=$?
+    echo "=== seconds per stage"
+    awk -F '\t' '{ printf "%-56s %6d\n", $1, $2 }' "$KORVEX_TIMES"
+    printf '%-56s %6d\n' "the whole run$( ((status == 0)) || echo " (FAILED)")" "$SECONDS"
+    exit "$status"
+}
+trap table EXIT
 
-# One Debian 13 system for its Linux checks and the Windows build, so that what both need is
-# installed once.
-debian13=(scripts/linux-checks.sh)
-if [[ ${1:-} != --linux ]]; then debian13+=("&&" scripts/windows.sh); fi
-stage "the Linux checks on Debian 13${debian13[2]:+, then the Windows build there}"
-scripts/debian13.sh bash -c "${debian13[*]}"
+debian13=("scripts/linux-checks.sh --second-release")
+# The Windows build first: its Qt, when it has to be built, is the longest stage of all.
+if [[ ${1:-} != --linux ]]; then
+    debian13=(scripts/windows.sh "${debian13[@]}")
+fi
+echo "=== the Debian 13 checks, beside this machine's: ${debian13[*]}"
+second_release() {
+    local commands
+    commands=$(printf ' && timed "Debian 13: %s" %s' "${debian13[@]##*/}" "${debian13[@]}")
+    timed "Debian 13: the whole system's run" scripts/debian13.sh bash -c \
+        "source scripts/stages.sh$commands"
+}
+second_release >build-times/debian13.log 2>&1 &
+second=$!
 
-stage "$here and Debian 13 side by side"
-tests/releases/compare.sh "build-releases/$here" build-releases/trixie
-scripts/debian13.sh packaging/check_package.sh --install-only \
-    "build-releases/$here/korvex_1.1.1-1_amd64.deb"
-stage "all checks passed"
+echo "=== the Linux checks on this machine ($here)"
+status=0
+timed "$here: the whole run" scripts/linux-checks.sh || status=$?
+
+echo "=== waiting for the Debian 13 checks"
+wait "$second" || status=$?
+echo "=== the Debian 13 checks' output"
+cat build-times/debian13.log
+((status == 0)) || exit "$status"
+
+echo "=== $here and Debian 13 side by side"
+timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
+    build-releases/trixie
+deb=$(ls "build-releases/$here"/korvex_*_"$(dpkg --print-architecture)".deb)
+timed "the $here package on Debian 13" scripts/debian13.sh \
+    packaging/check_package.sh --install-only "$deb"
+echo "=== all checks passed"

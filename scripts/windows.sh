@@ -15,6 +15,8 @@ if [[ $(. /etc/os-release && echo "$VERSION_CODENAME") != trixie ]]; then
     SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)} \
         exec scripts/debian13.sh scripts/windows.sh "$@"
 fi
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
 scripts/setup.sh --windows
 qt=$(scripts/windows-qt.sh)
 
@@ -24,11 +26,12 @@ build=build-windows
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 # Debian's Qt leaves its plugins' CMake packages out unless asked, as its shared Qt loads them
 # at run time; the static one links them, the platform plugin among them.
+use_compiler_cache
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DKORVEX_WARNINGS_AS_ERRORS=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF
-cmake --build "$build"
+    -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF "${compiler_cache[@]}"
+timed "korvex.exe, its tests and its installer built" cmake --build "$build"
 
 if [[ ${1:-} != --no-tests ]]; then
-    ctest --test-dir "$build" --output-on-failure
+    timed "the Windows tests under Wine" ctest --test-dir "$build" --output-on-failure
 fi

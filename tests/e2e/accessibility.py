@@ -2,6 +2,8 @@
 
 Run by accessibility.sh inside a D-Bus session with the accessibility bus, on an X display:
     accessibility.py KORVEX_EXECUTABLE WORK_FOLDER
+With KORVEX_EMULATOR set ("qemu-aarch64 -L /", say), korvex, built for another machine, runs
+under that command.
 Part one drives korvex through AT-SPI alone (pyatspi): the role and name of every control
 that takes the focus in the three windows, the event that carries the results of a
 Calculate, and a box that holds no number. Part two runs Orca with its speech going only to
@@ -10,6 +12,7 @@ its debug log, drives korvex from the keyboard and checks what Orca would have s
 
 import os
 import re
+import shlex
 import subprocess
 import sys
 import time
@@ -18,6 +21,7 @@ import pyatspi
 from gi.repository import GLib
 
 KORVEX, WORK = sys.argv[1], sys.argv[2]
+KORVEX_COMMAND = shlex.split(os.environ.get("KORVEX_EMULATOR", "")) + [KORVEX]
 # Where the place of every control goes, for comparing one system's layout with another's.
 PLACES_FILE = sys.argv[3] if len(sys.argv) > 3 else None
 places = []
@@ -156,7 +160,7 @@ def stop(process):
 
 
 def through_atspi():
-    korvex = start([KORVEX], "korvex-atspi.log", cwd=WORK)
+    korvex = start(KORVEX_COMMAND, "korvex-atspi.log", cwd=WORK)
     try:
         pump(30, lambda: korvex_application() is not None)
         app = korvex_application()
@@ -315,7 +319,7 @@ def with_orca():
                 break
             time.sleep(0.2)
         time.sleep(1)
-        korvex = start([KORVEX], "korvex-orca.log", cwd=WORK)
+        korvex = start(KORVEX_COMMAND, "korvex-orca.log", cwd=WORK)
         found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
                                 str(korvex.pid), "--name", "^Korvex $"],
                                stdout=subprocess.PIPE, text=True, timeout=15).stdout.split()

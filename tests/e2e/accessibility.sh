@@ -5,7 +5,8 @@
 #
 # Usage: accessibility.sh KORVEX_EXECUTABLE [PLACES_FILE]
 # With PLACES_FILE, the window, role, name and place of every control go there, a line each.
-# Exits 77 (skipped) when Xvfb, D-Bus, the AT-SPI bus, pyatspi, Orca or xdotool is missing.
+# Exits 77 (skipped) when Xvfb, D-Bus, the AT-SPI bus, pyatspi, Orca or xdotool is missing;
+# under CI=true that fails instead.
 set -euo pipefail
 
 INSIDE_SESSION=false
@@ -27,11 +28,10 @@ readonly PYTHON BUS_LAUNCHER=/usr/libexec/at-spi-bus-launcher
 
 if ! $INSIDE_SESSION; then
     for tool in Xvfb xdotool dbus-run-session dbus-send orca; do
-        command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+        command -v "$tool" >/dev/null || skip_missing accessibility "$tool"
     done
-    [[ -x $BUS_LAUNCHER ]] || { echo "skipped: at-spi2-core is not installed"; exit 77; }
-    "$PYTHON" -c 'import pyatspi' 2>/dev/null \
-        || { echo "skipped: python3-pyatspi is not installed"; exit 77; }
+    [[ -x $BUS_LAUNCHER ]] || skip_missing accessibility at-spi2-core
+    "$PYTHON" -c 'import pyatspi' 2>/dev/null || skip_missing accessibility python3-pyatspi
     [[ -x $KORVEX ]] || { echo "$KORVEX is not an executable" >&2; exit 1; }
 
     # In a PID namespace of its own nothing started here can outlive the test, and Orca, which

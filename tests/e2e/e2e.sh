@@ -5,9 +5,13 @@
 # relative to a window's own area, inside its frame.
 #
 # Usage: e2e.sh KORVEX_EXECUTABLE SCREENSHOT_FOLDER
+# With KORVEX_EMULATOR set ("qemu-aarch64 -L /", say), korvex, built for another machine, runs
+# under that command.
 set -euo pipefail
 
 readonly KORVEX=$1 SHOTS=$2
+read -ra EMULATOR <<<"${KORVEX_EMULATOR:-}"
+readonly EMULATOR
 
 # shellcheck source=tests/e2e/x11.sh
 source "${BASH_SOURCE[0]%/*}/x11.sh"
@@ -39,7 +43,7 @@ runpath=$(readelf -d "$KORVEX" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\
     || fail "the library search path has an empty entry: [$runpath]"
 
 step "starting korvex on $DISPLAY"
-"$KORVEX" >"$WORK/korvex.log" 2>&1 &
+"${EMULATOR[@]}" "$KORVEX" >"$WORK/korvex.log" 2>&1 &
 KORVEX_PID=$!
 main=$(wait_for_window '^Korvex $')
 check_title_bar "$main" "the main window"
@@ -79,8 +83,8 @@ KORVEX_PID=""
 
 step "calculating on a dark desktop"
 # Qt's GTK theme hands Qt the colours of the GTK theme's dark variant.
-QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark QT_DEBUG_PLUGINS=1 "$KORVEX" \
-    >"$WORK/korvex-dark.log" 2>&1 &
+QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark QT_DEBUG_PLUGINS=1 \
+    "${EMULATOR[@]}" "$KORVEX" >"$WORK/korvex-dark.log" 2>&1 &
 KORVEX_PID=$!
 dark=$(wait_for_window '^Korvex $')
 grep -q 'platformthemes/libqgtk3.so" loaded library' "$WORK/korvex-dark.log" \
@@ -114,7 +118,7 @@ calculate_with_home() {
     local bind='mount --bind "$1" /etc/passwd && shift && exec "$@"'
     unshare "${namespace[@]}" bash -c "$bind" - "$WORK/passwd" true 2>/dev/null || return 2
     (cd "$WORK/cwd" && exec unshare "${namespace[@]}" bash -c "$bind" - "$WORK/passwd" \
-        env "${home_setting[@]}" "$korvex") >"$WORK/korvex-home.log" 2>&1 &
+        env "${home_setting[@]}" "${EMULATOR[@]}" "$korvex") >"$WORK/korvex-home.log" 2>&1 &
     KORVEX_PID=$!
     window=$(wait_for_window '^Korvex $')
     xdotool windowmove --sync "$window" 0 0

@@ -2,7 +2,8 @@
 # Sourced by the end-to-end tests: driving windows on an X server under openbox with xdotool,
 # and reading back what the window manager sees of them. The test sets WORK (a scratch
 # folder), SHOTS (where screenshots go) and KORVEX_PID, traps EXIT with cleanup; start_wm sets
-# WM_PID.
+# WM_PID. Every call of the X, ImageMagick and Wine tools below has a bound of its own (see
+# bounded), and so has every call of them in the tests that source this file.
 
 fail() { echo "${TEST_NAME:-e2e}: $*" >&2; exit 1; }
 step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
@@ -10,21 +11,48 @@ step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
 STEP="setting up"
 XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
 
-# require_tools TOOL...: skips the test unless every tool is installed.
+# require_tools TOOL...: skips the test unless every tool is installed (see skip_missing).
 require_tools() {
     local tool
     for tool; do
-        command -v "$tool" >/dev/null \
-            || { echo "${TEST_NAME:-e2e} skipped: $tool is not installed"; exit 77; }
+        command -v "$tool" >/dev/null || skip_missing "${TEST_NAME:-e2e}" "$tool"
     done
 }
+
+# bounded SECONDS COMMAND [ARGUMENT...]: runs the command and returns its status, or fails the
+# test, naming the command and the step, when it has not finished within SECONDS.
+bounded() {
+    local seconds=$1 status=0
+    shift
+    timeout --kill-after=5 "$seconds" "$@" || status=$?
+    if ((status == 124 || status == 137)); then
+        fail "'$*' did not finish within $seconds s while $STEP"
+    fi
+    return "$status"
+}
+xdotool() { bounded 10 xdotool "$@"; }
+xprop() { bounded 10 xprop "$@"; }
+xwininfo() { bounded 10 xwininfo "$@"; }
+import() { bounded 20 import "$@"; }
+convert() { bounded 30 convert "$@"; }
+identify() { bounded 30 identify "$@"; }
+compare() { bounded 30 compare "$@"; }
+# A new prefix's first program waits for the prefix to be updated; the installer's runs are
+# the slowest of the rest. (A program meant to keep running, korvex.exe, is started with
+# `command wine`: the waits for its windows and for its exit bound it.)
+wine() { bounded 120 wine "$@"; }
+wineboot() { bounded 180 wineboot "$@"; }
+wineserver() { bounded 60 wineserver "$@"; }
+winepath() { bounded 60 winepath "$@"; }
 
 # cleanup: the test's EXIT trap. Says at which step it failed; stops what it started (Wine's
 # server for a prefix in WORK, korvex, openbox, Xvfb) and removes WORK unless KEEP_WORK is set.
 cleanup() {
     local status=$?
     if ((status != 0 && status != 77)); then echo "${TEST_NAME:-e2e} FAILED while $STEP" >&2; fi
-    if [[ -n $WORK && ${WINEPREFIX:-} == "$WORK"/* ]]; then wineserver -k 2>/dev/null || true; fi
+    if [[ -n $WORK && ${WINEPREFIX:-} == "$WORK"/* ]]; then
+        timeout 30 wineserver -k 2>/dev/null || true
+    fi
     if [[ -n $KORVEX_PID ]]; then kill "$KORVEX_PID" 2>/dev/null || true; fi
     if [[ -n $WM_PID ]]; then kill "$WM_PID" 2>/dev/null || true; fi
     if [[ -n $XVFB_PID ]]; then kill "$XVFB_PID" 2>/dev/null || true; fi
@@ -70,6 +98,7 @@ windows_named() {
             echo "$ids"
             return 0
         fi
+        ! grep -q 'did not finish' "$WORK/xdotool.log" || fail "$(cat "$WORK/xdotool.log")"
         grep -q 'X Error' "$WORK/xdotool.log" || return 1
         sleep 0.1
     done
@@ -78,9 +107,9 @@ windows_named() {
 
 # wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
 wait_for_window() {
-    local ids deadline=$((SECONDS + 10))
+    local ids deadline=$((SECONDS + 15))
     until ids=$(windows_named "$1" --onlyvisible); do
-        ((SECONDS < deadline)) || fail "no window '$1'"
+        ((SECONDS < deadline)) || fail "no window '$1' was shown within 15 s"
         sleep 0.1
     done
     echo "${ids%%$'\n'*}"
@@ -93,7 +122,17 @@ wait_gone() {
         windows_named "$1" --onlyvisible >/dev/null || return 0
         sleep 0.1
     done
-    fail "window '$1' is still visible"
+    fail "the window '$1' was still visible after 5 s"
+}
+
+# wait_for_file FILE: waits until FILE has something in it.
+wait_for_file() {
+    local i
+    for ((i = 0; i < 50; i++)); do
+        [[ -s $1 ]] && return 0
+        sleep 0.1
+    done
+    fail "nothing was written to $1 within 5 s"
 }
 
 click_in() { xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click 1; sleep 0.2; }
@@ -215,7 +254,6 @@ check_about_window() {
 # 7 and 4 it appends exactly their record to the log file $LOG, which must not exist before,
 # and leaves it in $WORK/expected.txt; the main window is then in $SHOTS/main-window.png.
 check_calculations() {
-    local i
     step "calculating with no input"
     click_in "$1" 52 128
     dismiss_message
@@ -223,7 +261,7 @@ check_calculations() {
 
     step "calculating 6 rows, 7 columns, length 4"
     enter_6_7_4 "$1"
-    for ((i = 0; i < 50; i++)); do [[ -s $LOG ]] && break; sleep 0.1; done
+    wait_for_file "$LOG"
     printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
     cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"
     sleep 0.3

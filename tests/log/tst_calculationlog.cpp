@@ -241,10 +241,17 @@ void CalculationLogTest::appendsOfTwoProcessesAtOnceStayWhole()
     constexpr int count = 500;
     const QString helper =
         QCoreApplication::applicationDirPath() + QStringLiteral("/korvex_appendrecords");
+#ifdef KORVEX_TEST_EMULATOR
+    const QStringList emulator = QProcess::splitCommand(QStringLiteral(KORVEX_TEST_EMULATOR));
+#else
+    const QStringList emulator;
+#endif
     QProcess writers[2];
     for (int rows : {1, 2}) {
+        QStringList command = emulator;
+        command << helper << QString::number(rows) << QString::number(count) << m_logFile;
         writers[rows - 1].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        writers[rows - 1].start(helper, {QString::number(rows), QString::number(count), m_logFile});
+        writers[rows - 1].start(command.takeFirst(), command);
     }
     for (QProcess &writer : writers) {
         QVERIFY2(writer.waitForFinished(120'000), qPrintable(writer.errorString()));

@@ -1,8 +1,10 @@
-// Draws a text the way Windows itself draws it, with GDI, in black on white without smoothing,
-// at every character height from 8 to 40 pixels, and writes each drawing cut to its ink as
-// FOLDER/<height>.pbm. A caption on the screen is whole when its ink is one of them.
+// Draws texts the way Windows itself draws them, with GDI, in black on white without
+// smoothing, at every character height from 8 to 40 pixels, and writes each drawing cut to its
+// ink as FOLDER/<n>/<height>.pbm, n counting the texts from 1. A caption on the screen is whole
+// when its ink is one of its text's drawings. One run draws all the texts a test compares, so
+// that Wine starts a program once for them.
 //
-// usage: korvex_captionink FAMILY TEXT FOLDER
+// usage: korvex_captionink FAMILY FOLDER TEXT...
 
 #include <windows.h>
 
@@ -21,30 +23,16 @@ bool isInk(const unsigned *pixels, int x, int y)
     return (pixels[y * kWidth + x] & 0xffffff) < 0x808080;
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t *argv[])
+// Writes the drawings of TEXT at every height into FOLDER, which must not exist yet.
+bool drawAtEverySize(HDC dc, const unsigned *pixels, const wchar_t *family,
+                     const std::wstring &text, const std::wstring &folder)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: korvex_captionink FAMILY TEXT FOLDER\n");
-        return 2;
-    }
-    const std::wstring text = argv[2];
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = kWidth;
-    format.bmiHeader.biHeight = -kHeight;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    ::SelectObject(dc, ::CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const auto *pixels = static_cast<const unsigned *>(bits);
-
+    if (!::CreateDirectoryW(folder.c_str(), nullptr))
+        return false;
     for (int height = 8; height <= 40; ++height) {
         HFONT font = ::CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                   NONANTIALIASED_QUALITY, DEFAULT_PITCH, argv[1]);
+                                   NONANTIALIASED_QUALITY, DEFAULT_PITCH, family);
         HGDIOBJ previous = ::SelectObject(dc, font);
         const RECT all{0, 0, kWidth, kHeight};
         ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
@@ -67,7 +55,7 @@ int wmain(int argc, wchar_t *argv[])
         }
         if (right < 0)
             continue;
-        const std::wstring path = std::wstring(argv[3]) + L"\\" + std::to_wstring(height) + L".pbm";
+        const std::wstring path = folder + L"\\" + std::to_wstring(height) + L".pbm";
         FILE *file = ::_wfopen(path.c_str(), L"w");
         if (!file)
             return 1;
@@ -78,6 +66,33 @@ int wmain(int argc, wchar_t *argv[])
             std::fputc('\n', file);
         }
         std::fclose(file);
+    }
+    return true;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t *argv[])
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: korvex_captionink FAMILY FOLDER TEXT...\n");
+        return 2;
+    }
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = kWidth;
+    format.bmiHeader.biHeight = -kHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    ::SelectObject(dc, ::CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const auto *pixels = static_cast<const unsigned *>(bits);
+
+    for (int n = 1; n + 2 < argc; ++n) {
+        const std::wstring folder = std::wstring(argv[2]) + L"\\" + std::to_wstring(n);
+        if (!drawAtEverySize(dc, pixels, argv[1], argv[n + 2], folder))
+            return 1;
     }
     return 0;
 }

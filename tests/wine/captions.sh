@@ -2,24 +2,52 @@
 # Sourced by the Windows end-to-end tests: text on the screen read back by comparing its ink
 # with Windows' own drawing of it (korvex_captionink). The test sets CAPTIONINK and WORK.
 
+# GDI's drawings of each text are kept in $WORK/reference/<text in hex>/<size>.pbm, with the
+# signature (pbm_signature) of each in that folder's file "signatures", a line "SIZE SIGNATURE"
+# each, so that every drawing is read once. A test that changes the display's dots per inch
+# removes them.
+
+# references TEXT: the folder of TEXT's drawings.
+references() { echo "$WORK/reference/$(printf %s "$1" | od -An -tx1 | tr -d ' \n')"; }
+
+# draw_references TEXT...: GDI draws those of the texts it has not drawn yet, all in one run.
+draw_references() {
+    local text texts=() drawn=$WORK/reference/drawn n=0
+    for text; do [[ -d $(references "$text") ]] || texts+=("$text"); done
+    ((${#texts[@]})) || return 0
+    rm -rf "$drawn"
+    mkdir -p "$drawn"
+    wine "$CAPTIONINK" "MS Sans Serif" "$(winepath -w "$drawn")" "${texts[@]}" </dev/null \
+        || fail "cannot draw '${texts[*]}' with GDI"
+    for text in "${texts[@]}"; do
+        n=$((n + 1))
+        pbm_signatures "$drawn/$n"/*.pbm >"$drawn/$n/signatures"
+        mv "$drawn/$n" "$(references "$text")"
+    done
+}
+
+# pbm_signatures PBM...: a line for each plain PBM, its name without .pbm, a tab and its
+# signature: its width, height and bits, as "WIDTH HEIGHT BITS".
+pbm_signatures() {
+    awk 'function flush(  i) {
+            if (name == "") return
+            printf "%s\t%s %s ", name, token[1], token[2]
+            for (i = 3; i < n; i++) printf "%s", token[i]
+            print ""
+        }
+        FNR == 1 { flush(); name = FILENAME; sub(/.*\//, "", name); sub(/\.pbm$/, "", name); n = 0 }
+        # korvex_captionink writes its lines with the CR LF of Windows.
+        { sub(/\r$/, ""); sub(/#.*/, ""); for (i = 1; i <= NF; i++) token[n++] = $i }
+        END { flush() }' "$@"
+}
+pbm_signature() { pbm_signatures "$1" | cut -f 2; }
+
 # drawn_as PBM TEXT: the ink in PBM (cut to its ink) is TEXT as GDI draws it in MS Sans Serif
 # at some size, every letter of it.
-# GDI's drawings of each text are kept in $WORK/reference/<text in hex>/<size>.pbm; a test that
-# changes the display's dots per inch removes them.
 drawn_as() {
-    local reference references
-    references=$WORK/reference/$(printf %s "$2" | od -An -tx1 | tr -d ' \n')
-    if [[ ! -d $references ]]; then
-        mkdir -p "$references"
-        wine "$CAPTIONINK" "MS Sans Serif" "$2" "$(winepath -w "$references")" </dev/null \
-            || fail "cannot draw '$2' with GDI"
-    fi
-    for reference in "$references"/*.pbm; do
-        if [[ $(pbm_bits "$reference") == "$(pbm_bits "$1")" ]]; then return 0; fi
-    done
-    return 1
+    draw_references "$2"
+    cut -f 2 "$(references "$2")/signatures" | grep -qxF "$(pbm_signature "$1")"
 }
-pbm_bits() { convert "$1" -compress none pbm:- | tr -d ' \n'; }
 
 # ink SCREENSHOT WIDTHxHEIGHT+X+Y PBM: the dark pixels of that part of the screenshot, cut to
 # their ink. (The white border keeps -trim from taking a row of ink along an edge, such as the
@@ -39,9 +67,9 @@ drawn_whole() {
     local pbm=$1 text=$2 percent=$3 pixels=$4 width height expected_width expected_height
     if drawn_as "$pbm" "$text"; then return 0; fi
     ((percent != 100)) || return 1
-    read -r width height <<<"$(identify -format '%w %h' "$pbm")"
-    read -r expected_width expected_height <<<"$(identify -format '%w %h' \
-        "$WORK/reference/$(printf %s "$text" | od -An -tx1 | tr -d ' \n')/$pixels.pbm")"
+    read -r width height _ <<<"$(pbm_signature "$pbm")"
+    read -r expected_width expected_height _ <<<"$(awk -F '\t' -v size="$pixels" \
+        '$1 == size { print $2 }' "$(references "$text")/signatures")"
     echo "${TEST_NAME:-e2e}: '$text' at $percent %: ${width}x$height of ink, GDI's at 100 %" \
         "${expected_width}x$expected_height"
     within_a_tenth "$width" $((expected_width * percent)) \

@@ -71,13 +71,14 @@ start_xvfb "$WORK" || fail "Xvfb does not start: $(cat "$WORK/xvfb.log")"
 start_wm
 
 step "starting korvex.exe on $DISPLAY"
-wine "$KORVEX" >"$WORK/korvex.log" 2>&1 &
+command wine "$KORVEX" >"$WORK/korvex.log" 2>&1 &
 KORVEX_PID=$!
 main=$(wait_for_window '^Korvex $')
 check_title_bar "$main" "the main window"
 place_main_window "$main"
 
 step "reading the main window's captions"
+draw_references Calculate Clear Output.txt Info Exit "View Output" "Delete Output" Return OK
 sleep 0.3
 screenshot "$main" main-window-start
 x=8
@@ -140,7 +141,7 @@ status=0
 (
     trap '' XFSZ
     ulimit -f "$limit_kib"
-    exec wine "$APPENDRECORDS" 3 100
+    wine "$APPENDRECORDS" 3 100
 ) 2>"$WORK/full.log" || status=$?
 ((status == 1)) || fail "the append on a full disk did not fail: $status $(cat "$WORK/full.log")"
 counts=$(check_records "$LOG" 1 2 3) || fail "C:/output.txt after the full disk: $counts"

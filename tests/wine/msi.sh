@@ -86,7 +86,7 @@ shortcut_target=$(msiinfo export "$MSI" Shortcut \
 # and exits it.
 run_korvex() {
     local korvex main action
-    wine "C:\\Program Files\\Korvex\\korvex.exe" >"$WORK/korvex.log" 2>&1 &
+    command wine "C:\\Program Files\\Korvex\\korvex.exe" >"$WORK/korvex.log" 2>&1 &
     korvex=$!
     main=$(wait_for_window '^Korvex $')
     for action in "$@"; do "$action" "$main"; done

@@ -7,10 +7,15 @@
 #
 # usage: prefix.sh PREFIX [--offscreen-fonts] [NAME=VALUE]...
 set -euo pipefail
+TEST_NAME=prefix
+# The bounds of every Wine command (bounded).
+# shellcheck source=tests/e2e/x11.sh
+source "${BASH_SOURCE[0]%/*}/../e2e/x11.sh"
 export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=
 shift
 
 rm -rf "$WINEPREFIX"
+step "making the prefix $WINEPREFIX"
 wineboot --init
 # The installer's shortcuts must not become entries of the Linux desktop's menu.
 wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null

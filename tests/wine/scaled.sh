@@ -49,7 +49,7 @@ for percent in "$@"; do
     rm -rf "$WORK/reference" "$log"
 
     step "starting korvex.exe at $percent %"
-    wine "$KORVEX" >"$WORK/korvex-$percent.log" 2>&1 &
+    command wine "$KORVEX" >"$WORK/korvex-$percent.log" 2>&1 &
     KORVEX_PID=$!
     main=$(wait_for_window '^Korvex $')
     xdotool windowmove --sync "$main" 0 0
@@ -59,6 +59,7 @@ for percent in "$@"; do
         || fail "at $percent % the main window is $size, not $(scaled 462)x$(scaled 319)"
 
     step "reading the captions at $percent %"
+    draw_references Calculate Clear Output.txt Info Exit 0 1 2 3 4 5 6 7 8 9
     screenshot "$main" "main-window-$percent-start"
     x=8
     for caption in Calculate Clear Output.txt Info Exit; do
@@ -72,7 +73,7 @@ for percent in "$@"; do
     type_into "$main" "$(scaled 392)" "$(scaled 52)" 7
     type_into "$main" "$(scaled 392)" "$(scaled 84)" 4
     click_in "$main" "$(scaled 52)" "$(scaled 128)"
-    for ((i = 0; i < 50; i++)); do [[ -s $log ]] && break; sleep 0.1; done
+    wait_for_file "$log"
     cmp "$WORK/expected.txt" "$log" || fail "at $percent %, C:/output.txt differs"
     sleep 0.3
     screenshot "$main" "main-window-$percent"
