@@ -41,10 +41,11 @@ if [[ ${1:-} != --linux ]]; then
 fi
 echo "=== the Debian 13 checks, beside this machine's: ${debian13[*]}"
 second_release() {
-    local commands
-    commands=$(printf ' && timed "Debian 13: %s" %s' "${debian13[@]##*/}" "${debian13[@]}")
-    timed "Debian 13: the whole system's run" scripts/debian13.sh bash -c \
-        "source scripts/stages.sh$commands"
+    local commands="source scripts/stages.sh" command
+    for command in "${debian13[@]}"; do
+        commands+=" && timed 'Debian 13: ${command#scripts/}' $command"
+    done
+    timed "Debian 13: the whole system's run" scripts/debian13.sh bash -c "$commands"
 }
 second_release >build-times/debian13.log 2>&1 &
 second=$!
