@@ -51,6 +51,8 @@ arm64_packages=(
     qt6-base-dev:arm64 qt6-gtk-platformtheme:arm64
     # the Debian package for arm64 from the tracked files, and its check
     git dpkg-dev debhelper lintian
+    # the compiler cache of the tested build
+    ccache
     # the end-to-end tests, and the comparison of their screenshots with amd64's
     xvfb openbox xdotool x11-utils imagemagick python3
     # the accessibility test, which reads the places of the controls

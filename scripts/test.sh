@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Runs every check of Korvex without a display of your own, on each system it is built for:
 #   1. the Linux checks on this machine (scripts/linux-checks.sh; Debian 12 here);
-#   2. beside them, in a clean Debian 13 system (scripts/debian13.sh), what can fail there
-#      when it passed here (scripts/linux-checks.sh --second-release), after the Windows build
-#      with its tests under Wine (scripts/windows.sh);
-#   3. the two releases side by side: the windows' screenshots and the places of their
+#   2. then, in a clean Debian 13 system (scripts/debian13.sh), what can fail there when it
+#      passed here (scripts/linux-checks.sh --second-release), and the arm64 build with its
+#      tests under qemu-user (scripts/arm64.sh);
+#   3. beside both, from the start, in a Debian 13 system of its own, the Windows build with
+#      its tests under Wine (scripts/windows.sh);
+#   4. the two releases side by side: the windows' screenshots and the places of their
 #      controls (tests/releases/compare.sh), and the package built here installed and started
 #      there (packaging/check_package.sh --install-only).
-# The two systems' checks run at once: each waits on apt, X servers and Wine often enough for
-# the other to use the cores meanwhile. The Debian 13 system's output goes to
-# build-times/debian13.log, and is shown when it ends. The run ends with a table of the
-# seconds each stage took, the Qt build's among them when it ran.
+# The Windows build waits on apt, Wine and X servers often enough for the other checks to use
+# the cores meanwhile. Its output goes to build-times/windows.log, and is shown when it ends.
+# The run ends with a table of the seconds each stage took, the Qt build's among them when it
+# ran.
 #
 # With --linux, everything but the Windows build. To check one release alone, run
 # scripts/linux-checks.sh here, or scripts/debian13.sh scripts/linux-checks.sh.
@@ -34,30 +36,34 @@ table() {
 }
 trap table EXIT
 
-debian13=("scripts/linux-checks.sh --second-release")
-# The Windows build first: its Qt, when it has to be built, is the longest stage of all.
+# The Windows build in a Debian 13 system of its own, beside everything else: its Qt, when it
+# has to be built, is the longest stage of all.
+windows=""
 if [[ ${1:-} != --linux ]]; then
-    debian13=(scripts/windows.sh "${debian13[@]}")
+    echo "=== the Windows build and its tests, in Debian 13 beside the other checks"
+    timed "Debian 13: windows.sh" scripts/debian13.sh scripts/windows.sh \
+        >build-times/windows.log 2>&1 &
+    windows=$!
 fi
-echo "=== the Debian 13 checks, beside this machine's: ${debian13[*]}"
-second_release() {
-    local commands="source scripts/stages.sh" command
-    for command in "${debian13[@]}"; do
-        commands+=" && timed 'Debian 13: ${command#scripts/}' $command"
-    done
-    timed "Debian 13: the whole system's run" scripts/debian13.sh bash -c "$commands"
-}
-second_release >build-times/debian13.log 2>&1 &
-second=$!
 
-echo "=== the Linux checks on this machine ($here)"
 status=0
+echo "=== the Linux checks on this machine ($here)"
 timed "$here: the whole run" scripts/linux-checks.sh || status=$?
 
-echo "=== waiting for the Debian 13 checks"
-wait "$second" || status=$?
-echo "=== the Debian 13 checks' output"
-cat build-times/debian13.log
+# Then what can fail on the second release, and the arm64 build compared with its amd64
+# windows, in a second Debian 13 system.
+echo "=== the Debian 13 checks and the arm64 build"
+timed "Debian 13: the second release and arm64" scripts/debian13.sh bash -c \
+    "source scripts/stages.sh &&
+    timed 'Debian 13: linux-checks.sh --second-release' scripts/linux-checks.sh --second-release &&
+    scripts/arm64.sh" || status=$?
+
+if [[ -n $windows ]]; then
+    echo "=== waiting for the Windows build and its tests"
+    wait "$windows" || status=$?
+    echo "=== the Windows build's output"
+    cat build-times/windows.log
+fi
 ((status == 0)) || exit "$status"
 
 echo "=== $here and Debian 13 side by side"

@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# Builds Korvex for arm64 in Debian 13, the way Debian cross-builds, and tests it there under
+# qemu-user: installs what it needs and is missing (scripts/setup.sh --arm64), then
+#   1. builds the Debian package for arm64 from the tracked files with dpkg-buildpackage -a
+#      arm64 and the cross and nocheck build profiles, and fails unless lintian finds nothing
+#      in it and every compile carried arm64's hardening flags and none that arm64 lacks;
+#   2. cross-builds the CMake tree with its tests in build-arm64/ (cmake/aarch64-linux-gnu.cmake)
+#      and runs every test with CTest under qemu-aarch64: the Qt Test suites on the offscreen
+#      platform, the end-to-end and the accessibility test on Xvfb under openbox;
+#   3. compares the three windows and the places of their controls with amd64's
+#      (tests/releases/compare.sh), and prints how many pixels of each window differ;
+#   4. installs the package in a clean arm64 Debian 13 system run under qemu-user, starts
+#      /usr/bin/korvex there and purges it again (packaging/check_package.sh --install-only).
+# The screenshots, the places of the controls and the package go to build-releases/trixie-arm64/.
+#
+# The arm64 system is made with mmdebstrap and kept as a tarball in the cache folder
+# ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex}, made again when it is older than a week;
+# the packages its apt downloads are kept there too. Steps 1 to 3 start every arm64 program
+# through qemu-aarch64 themselves. Step 4 cannot: every program of that system is arm64's, so
+# for that step alone the kernel is given a binfmt_misc handler that runs arm64 programs under
+# qemu-aarch64, for the whole machine, and it is removed again when the step ends (one that
+# the machine has of its own is used and left as it is). On any other system the script runs
+# itself in the Debian 13 system of scripts/debian13.sh, where build-arm64/ is the system's own.
+#
+# It adds the seconds of each of its stages to the file KORVEX_TIMES names, if any.
+#
+# usage: arm64.sh [AMD64_FOLDER]
+#   AMD64_FOLDER: what Debian 13's amd64 end-to-end tests left, to compare with: by default
+#   build-releases/trixie/, which scripts/linux-checks.sh run in Debian 13 fills.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [[ $(. /etc/os-release && echo "$VERSION_CODENAME") != trixie ]]; then
+    # The folder is passed into the Debian 13 system as a path inside the tree.
+    folder=()
+    if (($#)); then
+        folder=("$(realpath --relative-to=. "$1")")
+        [[ ${folder[0]} != ../* ]] || { echo "FAIL: $1 is not inside the tree" >&2; exit 1; }
+    fi
+    exec scripts/debian13.sh scripts/arm64.sh "${folder[@]}"
+fi
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
+started=$SECONDS
+amd64=${1:-build-releases/trixie}
+out="build-releases/trixie-arm64"
+build="build-arm64"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+for file in main-window.png output-window.png about-window.png controls.txt; do
+    [[ -f $amd64/$file ]] || fail "no $amd64/$file to compare with; scripts/debian13.sh" \
+        "scripts/linux-checks.sh leaves the amd64 windows in build-releases/trixie/"
+done
+
+binfmt=/proc/sys/fs/binfmt_misc
+# Says that the handler is this script's, for a later run when this one was killed before it
+# removed it.
+marker=$KORVEX_CACHE/arm64-binfmt-handler
+work="" mounted=false registered=false
+# drop_handler: removes the handler registered here, and the mount made for it.
+drop_handler() {
+    if $registered; then
+        echo -1 >"$binfmt/qemu-aarch64"
+        rm -f "$marker"
+        registered=false
+        echo "the binfmt_misc handler for arm64 is removed again"
+    fi
+    if $mounted; then
+        umount "$binfmt"
+        mounted=false
+    fi
+}
+cleanup() {
+    local status=$?
+    drop_handler
+    if [[ -n $work ]]; then rm -rf --one-file-system "$work"; fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM HUP
+
+timed "arm64: packages" scripts/setup.sh --arm64
+work=$(mktemp -d "${TMPDIR:-/var/tmp}/korvex-arm64.XXXXXX")
+version=$(dpkg-parsechangelog -S Version)
+deb=korvex_${version}_arm64.deb
+
+# The package, built as Debian's cross-building builds it, from a copy of the tracked files.
+package() {
+    mkdir "$work/korvex"
+    git ls-files -z | tar --null -T - -cf - | tar -C "$work/korvex" -xf -
+    echo "== dpkg-buildpackage -a arm64 -Pcross,nocheck"
+    (cd "$work/korvex" && DEB_BUILD_OPTIONS=nocheck \
+        dpkg-buildpackage -a arm64 -Pcross,nocheck -b -us -uc >"$work/build.log" 2>&1) \
+        || { tail -n 40 "$work/build.log"; fail "dpkg-buildpackage -a arm64 failed"; }
+    [[ -f $work/$deb ]] || fail "expected $deb, got: $(ls "$work")"
+
+    echo "== lintian --pedantic --display-info on the arm64 package"
+    lintian --pedantic --display-info --display-experimental \
+        "$work/korvex_${version}_arm64.changes" >"$work/lintian.txt" 2>&1 || true
+    # Root is warned that lintian would rather not run as root; that is no finding.
+    grep -v 'running with root privileges is not recommended' "$work/lintian.txt" \
+        >"$work/findings.txt" || true
+    if [[ -s $work/findings.txt ]]; then
+        cat "$work/findings.txt"
+        fail "lintian reports tags on the arm64 package"
+    fi
+    echo "lintian: no tags"
+
+    echo "== arm64's hardening flags on every compile and link of the program"
+    local commands flag
+    commands=$(grep -E '/usr/bin/aarch64-linux-gnu-g\+\+ .*(-c |-o app/korvex )' "$work/build.log")
+    [[ -n $commands ]] || fail "no arm64 compiler command found in the build log"
+    for flag in -D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection \
+        -mbranch-protection=standard -ffile-prefix-map=; do
+        if grep -vqF -- "$flag" <<<"$commands"; then
+            fail "a compiler command lacks $flag: $(grep -vF -- "$flag" <<<"$commands" | head -1)"
+        fi
+    done
+    # x86's control-flow protection, which GCC for arm64 refuses.
+    if grep -qF -- -fcf-protection <<<"$commands"; then
+        fail "a compiler command asks for -fcf-protection: $(grep -F -- -fcf-protection \
+            <<<"$commands" | head -1)"
+    fi
+    # Branch protection holds only when every object of the program has it, the C start files
+    # too; where they have it, the program must be marked.
+    dpkg-deb -x "$work/$deb" "$work/tree"
+    if readelf -n "$(aarch64-linux-gnu-gcc -print-file-name=crt1.o)" | grep -q 'BTI, PAC'; then
+        readelf -n "$work/tree/usr/bin/korvex" | grep -q 'AArch64 feature: BTI, PAC' \
+            || fail "/usr/bin/korvex is not marked for BTI and PAC: $(readelf -n \
+                "$work/tree/usr/bin/korvex" | grep -i feature)"
+    fi
+    echo "every compile had them, and the program is marked for branch protection"
+}
+timed "arm64: Debian package" package
+
+# The CMake tree with its tests, every arm64 program started through the emulator; under
+# CI=true a test that lacks a tool fails rather than being skipped.
+tests() {
+    use_compiler_cache
+    cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_WARNINGS_AS_ERRORS=ON \
+        "-DCMAKE_CROSSCOMPILING_EMULATOR=qemu-aarch64;-L;/" "${compiler_cache[@]}"
+    cmake --build "$build"
+    CI=true QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure
+}
+timed "arm64: cross build and tests under qemu-user" tests
+
+rm -rf "$out"
+mkdir -p "$out"
+cp "$build"/tests/e2e/screenshots/{main-window,output-window,about-window}.png \
+    "$build"/tests/e2e/screenshots/controls.txt "$work/$deb" "$out/"
+timed "arm64: windows compared with amd64" tests/releases/compare.sh "$amd64" "$out"
+
+# handler: makes sure the kernel runs arm64 programs under qemu-aarch64, with a handler of the
+# machine's own or one registered here. The fixed-binary flag (F) has the kernel open the
+# emulator now, so that it needs no copy inside the arm64 system.
+handler() {
+    if [[ ! -e $binfmt/register ]]; then
+        mount -t binfmt_misc binfmt_misc "$binfmt"
+        mounted=true
+    fi
+    if [[ -e $binfmt/qemu-aarch64 && -e $marker ]]; then
+        echo "removing the binfmt_misc handler an earlier run left behind"
+        echo -1 >"$binfmt/qemu-aarch64"
+    fi
+    if [[ -e $binfmt/qemu-aarch64 ]]; then
+        echo "arm64 programs run under the machine's own handler:" \
+            "$(tr '\n' ' ' <"$binfmt/qemu-aarch64")"
+        return 0
+    fi
+    # An ELF header of a 64-bit little-endian AArch64 program or shared object, as QEMU's
+    # scripts/qemu-binfmt-conf.sh describes it.
+    local magic='\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00'
+    local mask='\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    touch "$marker"
+    echo ":qemu-aarch64:M::$magic:$mask:/usr/bin/qemu-aarch64:F" >"$binfmt/register"
+    registered=true
+    echo "registered a binfmt_misc handler: arm64 programs run under qemu-aarch64 until the" \
+        "install check ends"
+}
+
+# The arm64 system: made once a week with mmdebstrap, unpacked afresh for each run and entered
+# with chroot in mount and process namespaces of its own, as scripts/debian13.sh enters its
+# system; the tree is bound in read-only at /korvex.
+install_check() {
+    local tarball=$KORVEX_CACHE/debian13-arm64-minbase.tar mirror=http://deb.debian.org
+    local archives=$KORVEX_CACHE/debian13-arm64-apt-archives root=$work/arm64-root
+    handler
+    if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
+        echo "Making the arm64 Debian 13 system: $tarball"
+        timeout 900 mmdebstrap --quiet --variant=minbase --mode=root --arch=arm64 --format=tar \
+            trixie "$tarball.new" \
+            "deb $mirror/debian trixie main" \
+            "deb $mirror/debian trixie-updates main" \
+            "deb $mirror/debian-security trixie-security main" \
+            || fail "mmdebstrap did not make the arm64 system within 15 minutes"
+        mv "$tarball.new" "$tarball"
+    fi
+    mkdir -p "$root" "$archives/partial"
+    tar -xf "$tarball" -C "$root"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    echo 'Binary::apt::APT::Keep-Downloaded-Packages "true";' \
+        >"$root/etc/apt/apt.conf.d/keep-cache"
+    mkdir "$root/korvex"
+    timeout 900 unshare --mount --propagation unchanged --pid --fork -- \
+        bash -euo pipefail -s -- "$root" "$archives" "/korvex/$out/$deb" <<'EOF' \
+        || fail "the arm64 package did not install, start and purge within 15 minutes"
+root=$1 archives=$2 deb=$3
+mount -t proc proc "$root/proc"
+mount --rbind /sys "$root/sys"
+mount -t tmpfs tmpfs "$root/tmp"
+mount -t tmpfs -o mode=755,nosuid tmpfs "$root/dev"
+for node in null zero full random urandom tty; do
+    touch "$root/dev/$node"
+    mount --bind "/dev/$node" "$root/dev/$node"
+done
+mkdir "$root/dev/pts" "$root/dev/shm"
+mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts "$root/dev/pts"
+mount -t tmpfs tmpfs "$root/dev/shm"
+ln -s pts/ptmx "$root/dev/ptmx"
+ln -s /proc/self/fd "$root/dev/fd"
+mount --bind /korvex "$root/korvex"
+mount -o remount,bind,ro "$root/korvex"
+mount --bind "$archives" "$root/var/cache/apt/archives"
+exec chroot "$root" /usr/bin/env -i HOME=/root "TERM=${TERM:-dumb}" LANG=C.UTF-8 \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    bash /korvex/packaging/check_package.sh --install-only "$deb"
+EOF
+}
+timed "arm64: package installed in an arm64 Debian 13" install_check
+drop_handler
+
+echo "arm64 checks passed in $((SECONDS - started)) s; the windows and the package are in $out/"
+if [[ -n ${KORVEX_TIMES:-} ]]; then
+    printf 'arm64: the whole run\t%s\n' $((SECONDS - started)) >>"$KORVEX_TIMES"
+fi
