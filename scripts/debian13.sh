@@ -23,6 +23,10 @@ fi
 "$tree"/scripts/setup.sh --debian13
 
 mkdir -p "$cache"
+# Two systems may start at once (scripts/test.sh starts two): one makes the tarball, the other
+# waits for it.
+exec {lock}>"$tarball.lock"
+flock --wait 1800 "$lock"
 if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
     echo "Making the Debian 13 system: $tarball"
     mmdebstrap --quiet --variant=minbase --mode=root --format=tar trixie "$tarball.new" \
@@ -31,6 +35,7 @@ if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
         "deb $mirror/debian-security trixie-security main"
     mv "$tarball.new" "$tarball"
 fi
+exec {lock}>&-
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/korvex-debian13.XXXXXX")
 cleanup() {

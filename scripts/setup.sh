@@ -81,25 +81,15 @@ esac
 sudo=()
 if ((EUID != 0)); then sudo=(sudo); fi
 
-# apt_get ARGUMENT...: apt-get as root. apt waits for dpkg's lock by itself (DPkg::Lock::Timeout)
-# but fails at once on the lock of its package folder, which the Debian 13 systems of
-# scripts/debian13.sh share with each other: while another one holds it, this waits, up to
-# 15 minutes.
+# apt_get ARGUMENT...: apt-get as root, one at a time. Two of Korvex's scripts may install at
+# once (the checks of this machine beside the Windows build, or two Debian 13 systems of
+# scripts/debian13.sh, which share their package folder), and apt fails at once on a lock
+# that another apt holds; so each apt-get here waits, up to half an hour, for a lock in the
+# package folder that the others take too.
 apt_get() {
-    local deadline=$((SECONDS + 900)) errors status
-    local locked='Could not get lock /var/cache/apt/archives/lock'
-    errors=$(mktemp)
-    while true; do
-        status=0
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=900 "$@" \
-            2>"$errors" || status=$?
-        if ((status == 0 || SECONDS >= deadline)) || ! grep -q "$locked" "$errors"; then break; fi
-        echo "waiting for another apt, which holds the package folder's lock"
-        sleep 10
-    done
-    cat "$errors" >&2
-    rm -f "$errors"
-    return "$status"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" flock --wait 1800 \
+        /var/cache/apt/archives/korvex-setup.lock \
+        apt-get -o DPkg::Lock::Timeout=900 "$@"
 }
 
 refresh=false
