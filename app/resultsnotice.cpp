@@ -1,5 +1,7 @@
 #include "resultsnotice.h"
 
+#include "announcement.h"
+
 #include <QAccessibleWidget>
 
 namespace korvex {
@@ -9,7 +11,8 @@ QAccessibleInterface *accessibleNotice(const QString &className, QObject *object
 {
     if (className == QLatin1String(ResultsNotice::staticMetaObject.className()))
         return new QAccessibleWidget(static_cast<ResultsNotice *>(object),
-                                     QAccessible::Notification);
+                                     kAnnouncesResults ? QAccessible::StaticText
+                                                       : QAccessible::Notification);
     return nullptr;
 }
 
@@ -24,12 +27,14 @@ ResultsNotice::ResultsNotice(QWidget *parent)
     hide();
 }
 
-// Showing the notice is the announcement, so it must already hold the new lines.
+// A notification is spoken as it appears, so it must already hold the new lines.
 void ResultsNotice::showLines(const QStringList &lines)
 {
     hide();
     setAccessibleDescription(lines.join(QLatin1Char('\n')));
     setVisible(!lines.isEmpty());
+    if (kAnnouncesResults && !lines.isEmpty())
+        announce(this, accessibleDescription(), Politeness::Polite);
 }
 
 } // namespace korvex

@@ -1,5 +1,6 @@
 #include "messagebox.h"
 
+#include "announcement.h"
 #include "applicationinfo.h"
 #include "windowstyle.h"
 
@@ -18,6 +19,10 @@ void showMessage(const QString &text)
     box.setWindowModality(Qt::ApplicationModal);
     // Its size is fixed; without the hint, Windows would give it a frame to resize it by.
     box.setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    if (kAnnouncesMessages) {
+        box.show();
+        announce(&box, box.text(), Politeness::Assertive);
+    }
     box.exec();
 }
 

@@ -66,6 +66,9 @@ fi
 # The binds exist only inside, and nothing started inside outlives the command.
 unshare --mount --propagation private --pid --fork -- bash -euo pipefail -s -- "$@" <<EOF
 root='$root'
+# The system's root is a mount point of its own, as a root is, for the tools that remount it
+# (mmdebstrap, say).
+mount --bind "\$root" "\$root"
 mount -t proc proc "\$root/proc"
 mount --rbind /sys "\$root/sys"
 mount -t tmpfs tmpfs "\$root/tmp"

@@ -40,8 +40,8 @@ windows_packages=(
     wine wine64 fonts-wine
     # the installer, built reproducibly
     wixl msitools faketime
-    # the end-to-end test under Wine
-    xvfb openbox xdotool x11-utils imagemagick
+    # the end-to-end test under Wine, and its check of what UI Automation shows
+    xvfb openbox xdotool x11-utils imagemagick python3
 )
 
 arm64_packages=(

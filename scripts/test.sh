@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Runs every check of Korvex without a display of your own, on each system it is built for:
 #   1. the Linux checks on this machine (scripts/linux-checks.sh; Debian 12 here);
-#   2. then, in a clean Debian 13 system (scripts/debian13.sh), what can fail there when it
-#      passed here (scripts/linux-checks.sh --second-release), and the arm64 build with its
-#      tests under qemu-user (scripts/arm64.sh);
-#   3. beside both, from the start, in a Debian 13 system of its own, the Windows build with
-#      its tests under Wine (scripts/windows.sh);
+#   2. beside them, in a clean Debian 13 system (scripts/debian13.sh), what can fail there
+#      when it passed here (scripts/linux-checks.sh --second-release), then the arm64 build
+#      with its tests under qemu-user (scripts/arm64.sh);
+#   3. beside both, in a Debian 13 system of its own, the Windows build with its tests under
+#      Wine (scripts/windows.sh);
 #   4. the two releases side by side: the windows' screenshots and the places of their
 #      controls (tests/releases/compare.sh), and the package built here installed and started
 #      there (packaging/check_package.sh --install-only).
-# The Windows build waits on apt, Wine and X servers often enough for the other checks to use
-# the cores meanwhile. Its output goes to build-times/windows.log, and is shown when it ends.
-# The run ends with a table of the seconds each stage took, the Qt build's among them when it
-# ran.
+# The three run at once: each waits on apt, X servers, emulators and Wine often enough for the
+# others to use the cores meanwhile. The output of the two Debian 13 systems goes to
+# build-times/debian13.log and build-times/windows.log, and is shown when they end. The run
+# ends with a table of the seconds each stage took, the Qt build's among them when it ran.
 #
 # With --linux, everything but the Windows build. To check one release alone, run
 # scripts/linux-checks.sh here, or scripts/debian13.sh scripts/linux-checks.sh.
@@ -36,34 +36,37 @@ table() {
 }
 trap table EXIT
 
-# The Windows build in a Debian 13 system of its own, beside everything else: its Qt, when it
-# has to be built, is the longest stage of all.
-windows=""
+# beside NAME LOG LABEL COMMAND...: runs the command in a Debian 13 system of its own, in the
+# background, its output going to build-times/LOG; adds its process to the list to wait for.
+waiting=()
+beside() {
+    local name=$1 log=$2 label=$3
+    shift 3
+    echo "=== in Debian 13, beside the other checks: $name (output in build-times/$log)"
+    timed "$label" scripts/debian13.sh "$@" >"build-times/$log" 2>&1 &
+    waiting+=("$!:$log")
+}
+# What can fail on the second release, then the arm64 build, compared with that release's
+# amd64 windows.
+beside "the second release's checks and the arm64 build" debian13.log \
+    "Debian 13: the second release and arm64" bash -c "source scripts/stages.sh &&
+    timed 'Debian 13: linux-checks.sh --second-release' scripts/linux-checks.sh --second-release &&
+    scripts/arm64.sh"
 if [[ ${1:-} != --linux ]]; then
-    echo "=== the Windows build and its tests, in Debian 13 beside the other checks"
-    timed "Debian 13: windows.sh" scripts/debian13.sh scripts/windows.sh \
-        >build-times/windows.log 2>&1 &
-    windows=$!
+    beside "the Windows build and its tests" windows.log "Debian 13: windows.sh" \
+        scripts/windows.sh
 fi
 
 status=0
 echo "=== the Linux checks on this machine ($here)"
 timed "$here: the whole run" scripts/linux-checks.sh || status=$?
 
-# Then what can fail on the second release, and the arm64 build compared with its amd64
-# windows, in a second Debian 13 system.
-echo "=== the Debian 13 checks and the arm64 build"
-timed "Debian 13: the second release and arm64" scripts/debian13.sh bash -c \
-    "source scripts/stages.sh &&
-    timed 'Debian 13: linux-checks.sh --second-release' scripts/linux-checks.sh --second-release &&
-    scripts/arm64.sh" || status=$?
-
-if [[ -n $windows ]]; then
-    echo "=== waiting for the Windows build and its tests"
-    wait "$windows" || status=$?
-    echo "=== the Windows build's output"
-    cat build-times/windows.log
-fi
+for job in "${waiting[@]}"; do
+    echo "=== waiting for build-times/${job#*:}"
+    wait "${job%%:*}" || status=$?
+    echo "=== build-times/${job#*:}"
+    cat "build-times/${job#*:}"
+done
 ((status == 0)) || exit "$status"
 
 echo "=== $here and Debian 13 side by side"

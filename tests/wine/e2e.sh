@@ -3,13 +3,14 @@
 # way the Linux end-to-end test drives korvex: a refused Calculate, a real one and its log
 # C:/output.txt (read in the prefix's drive_c), the output-file window, the About window, Exit.
 # Every button caption is read back from the screen and must be the whole caption as Windows
-# itself draws it in MS Sans Serif. Then two processes append 500 records each to the log at
+# itself draws it in MS Sans Serif, and each window read through UI Automation must show its
+# controls named and placed as its stored layout has them. Then two processes append 500 records each to the log at
 # once, and a full disk cuts one append short.
 #
-# Usage: e2e.sh KORVEX_EXE CAPTIONINK_EXE APPENDRECORDS_EXE SCREENSHOT_FOLDER
+# Usage: e2e.sh KORVEX_EXE CAPTIONINK_EXE APPENDRECORDS_EXE UIAWALK_EXE SCREENSHOT_FOLDER
 set -euo pipefail
 
-readonly KORVEX=$1 CAPTIONINK=$2 APPENDRECORDS=$3 SHOTS=$4
+readonly KORVEX=$1 CAPTIONINK=$2 APPENDRECORDS=$3 UIAWALK=$4 SHOTS=$5
 readonly HERE=${BASH_SOURCE[0]%/*}
 
 # shellcheck source=tests/e2e/x11.sh
@@ -19,6 +20,8 @@ trap 'exit 143' INT TERM HUP
 
 # shellcheck source=tests/wine/captions.sh
 source "$HERE/captions.sh"
+# shellcheck source=tests/wine/uia.sh
+source "$HERE/uia.sh"
 
 # check_records FILE WRITERS...: the file holds whole records only, and those of each writer
 # (its rows) in order: columns 1, 2, 3 and so on. Prints how many records each writer has.
@@ -53,7 +56,7 @@ check_records() {
 }
 
 require_tools wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import \
-    convert identify cmp
+    convert identify cmp python3
 
 started=$SECONDS
 WORK=$(mktemp -d)
@@ -88,6 +91,7 @@ for caption in Calculate Clear Output.txt Info Exit; do
 done
 
 check_calculations "$main"
+uia_check "Korvex " app/form1.ui 100 24 21 12 69
 
 step "deleting the log from the output-file window"
 click_in "$main" 228 128
@@ -105,6 +109,7 @@ for caption in "View Output" "Delete Output" Return; do
     caption_is_whole "$SHOTS/output-window.png" "$x" 144 89 33 "$caption"
     x=$((x + 104))
 done
+uia_check Output.txt output_window/form2.ui 100
 delete_log "$output"
 
 step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
@@ -114,6 +119,7 @@ sleep 0.3
 check_title_bar "$about" "the About window"
 screenshot "$about" about-window
 caption_is_whole "$SHOTS/about-window.png" 283 175 84 23 OK
+uia_check "About Korvex" about/frmabout.ui 100
 check_about_window "$main" "$about"
 
 step "exiting"
@@ -149,7 +155,8 @@ read -r _ _ written <<<"$counts"
 room=$((limit_kib * 1024 - $(stat -c %s "$LOG")))
 ((written > 0 && room > 0)) || fail "no record was cut short: $written written, $room bytes free"
 
-echo "e2e passed in $((SECONDS - started)) s: captions whole, refused input, C:/output.txt of" \
+echo "e2e passed in $((SECONDS - started)) s: captions whole, refused input, the three windows" \
+    "as laid out to UI Automation, C:/output.txt of" \
     "6x7 C4, Delete Output, title bars, placement, About, Exit, 2 x 500 appends at once" \
     "($concurrent_size bytes), a full disk ($written records, then $room bytes left unwritten);" \
     "screenshots in $SHOTS"

@@ -3,13 +3,14 @@
 # whose display is given as many dots per inch (LogPixels) in turn, on a private Xvfb under
 # openbox: the main window must grow with the scaling, every caption stay whole as Windows
 # draws it at that size, and 6, 7 and 4 typed at the scaled places and calculated must be
-# printed and logged.
+# printed and logged; and the three windows read through UI Automation must show their
+# controls where their stored layouts put them, scaled.
 #
-# Usage: scaled.sh KORVEX_EXE CAPTIONINK_EXE SCREENSHOT_FOLDER PERCENT...
+# Usage: scaled.sh KORVEX_EXE CAPTIONINK_EXE UIAWALK_EXE SCREENSHOT_FOLDER PERCENT...
 set -euo pipefail
 
-readonly KORVEX=$1 CAPTIONINK=$2 SHOTS=$3
-shift 3
+readonly KORVEX=$1 CAPTIONINK=$2 UIAWALK=$3 SHOTS=$4
+shift 4
 readonly HERE=${BASH_SOURCE[0]%/*}
 TEST_NAME=scaled
 
@@ -20,9 +21,11 @@ trap 'exit 143' INT TERM HUP
 
 # shellcheck source=tests/wine/captions.sh
 source "$HERE/captions.sh"
+# shellcheck source=tests/wine/uia.sh
+source "$HERE/uia.sh"
 
 require_tools wine wineboot wineserver winepath Xvfb openbox xdotool xprop xwininfo import \
-    convert identify cmp
+    convert identify cmp python3
 
 started=$SECONDS
 WORK=$(mktemp -d)
@@ -81,6 +84,18 @@ for percent in "$@"; do
     numbers_are_printed "$SHOTS/main-window-$percent.png" "$percent" "$(scaled 232)" \
         "$(scaled 96)" 24 21 12 69
 
+    step "reading the three windows through UI Automation at $percent %"
+    uia_check "Korvex " app/form1.ui "$percent" 24 21 12 69
+    click_in "$main" "$(scaled 228)" "$(scaled 128)"
+    wait_for_window '^Output.txt$' >/dev/null
+    uia_check Output.txt output_window/form2.ui "$percent"
+    click_in "$main" "$(scaled 316)" "$(scaled 128)"
+    about=$(wait_for_window '^About Korvex$')
+    uia_check "About Korvex" about/frmabout.ui "$percent"
+    # It may lie over Exit.
+    press_key "$about" Escape
+    wait_gone '^About Korvex$'
+
     click_in "$main" "$(scaled 404)" "$(scaled 128)"
     timeout 10 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex.exe is still running after Exit"
     wait "$KORVEX_PID" || fail "korvex.exe failed at $percent %: $(cat "$WORK/korvex-$percent.log")"
@@ -90,4 +105,5 @@ for percent in "$@"; do
 done
 
 echo "scaled passed in $((SECONDS - started)) s: ${seen[*]/%/,} captions whole, 24, 21, 12 and" \
-    "69 printed and C:/output.txt logged at each; screenshots in $SHOTS"
+    "69 printed and C:/output.txt logged at each, the three windows as laid out to UI" \
+    "Automation; screenshots in $SHOTS"
