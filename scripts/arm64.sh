@@ -13,9 +13,8 @@
 #      /usr/bin/korvex there and purges it again (packaging/check_package.sh --install-only).
 # The screenshots, the places of the controls and the package go to build-releases/trixie-arm64/.
 #
-# The arm64 system is made with mmdebstrap and kept as a tarball in the cache folder
-# ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex}, made again when it is older than a week;
-# the packages its apt downloads are kept there too. Steps 1 to 3 start every arm64 program
+# The arm64 system is scripts/debian13.sh's, made for arm64 (KORVEX_SYSTEM_ARCH=arm64) and
+# kept beside the amd64 one in the cache folder. Steps 1 to 3 start every arm64 program
 # through qemu-aarch64 themselves. Step 4 cannot: every program of that system is arm64's, so
 # for that step alone the kernel is given a binfmt_misc handler that runs arm64 programs under
 # qemu-aarch64, for the whole machine, and it is removed again when the step ends (one that
@@ -182,53 +181,12 @@ handler() {
         "install check ends"
 }
 
-# The arm64 system: made once a week with mmdebstrap, unpacked afresh for each run and entered
-# with chroot in mount and process namespaces of its own, as scripts/debian13.sh enters its
-# system; the tree is bound in read-only at /korvex.
+# The arm64 system is the Debian 13 system of scripts/debian13.sh, made for arm64.
 install_check() {
-    local tarball=$KORVEX_CACHE/debian13-arm64-minbase.tar mirror=http://deb.debian.org
-    local archives=$KORVEX_CACHE/debian13-arm64-apt-archives root=$work/arm64-root
     handler
-    if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
-        echo "Making the arm64 Debian 13 system: $tarball"
-        timeout 900 mmdebstrap --quiet --variant=minbase --mode=root --arch=arm64 --format=tar \
-            trixie "$tarball.new" \
-            "deb $mirror/debian trixie main" \
-            "deb $mirror/debian trixie-updates main" \
-            "deb $mirror/debian-security trixie-security main" \
-            || fail "mmdebstrap did not make the arm64 system within 15 minutes"
-        mv "$tarball.new" "$tarball"
-    fi
-    mkdir -p "$root" "$archives/partial"
-    tar -xf "$tarball" -C "$root"
-    cp /etc/resolv.conf "$root/etc/resolv.conf"
-    echo 'Binary::apt::APT::Keep-Downloaded-Packages "true";' \
-        >"$root/etc/apt/apt.conf.d/keep-cache"
-    mkdir "$root/korvex"
-    timeout 900 unshare --mount --propagation unchanged --pid --fork -- \
-        bash -euo pipefail -s -- "$root" "$archives" "/korvex/$out/$deb" <<'EOF' \
-        || fail "the arm64 package did not install, start and purge within 15 minutes"
-root=$1 archives=$2 deb=$3
-mount -t proc proc "$root/proc"
-mount --rbind /sys "$root/sys"
-mount -t tmpfs tmpfs "$root/tmp"
-mount -t tmpfs -o mode=755,nosuid tmpfs "$root/dev"
-for node in null zero full random urandom tty; do
-    touch "$root/dev/$node"
-    mount --bind "/dev/$node" "$root/dev/$node"
-done
-mkdir "$root/dev/pts" "$root/dev/shm"
-mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts "$root/dev/pts"
-mount -t tmpfs tmpfs "$root/dev/shm"
-ln -s pts/ptmx "$root/dev/ptmx"
-ln -s /proc/self/fd "$root/dev/fd"
-mount --bind /korvex "$root/korvex"
-mount -o remount,bind,ro "$root/korvex"
-mount --bind "$archives" "$root/var/cache/apt/archives"
-exec chroot "$root" /usr/bin/env -i HOME=/root "TERM=${TERM:-dumb}" LANG=C.UTF-8 \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    bash /korvex/packaging/check_package.sh --install-only "$deb"
-EOF
+    KORVEX_SYSTEM_ARCH=arm64 timeout 1800 scripts/debian13.sh \
+        packaging/check_package.sh --install-only "$out/$deb" \
+        || fail "the arm64 package did not install, start and purge within 30 minutes"
 }
 timed "arm64: package installed in an arm64 Debian 13" install_check
 drop_handler

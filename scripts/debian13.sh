@@ -10,15 +10,21 @@
 # empty ones inside, so that neither release's builds disturb the other's. The cache folder is
 # bound in at the same path, for what is slow to make once (the Qt of the Windows build).
 #
+# With KORVEX_SYSTEM_ARCH set (arm64, say), the system is one of that architecture, kept apart
+# from the machine's own; the kernel must be able to run its programs (scripts/arm64.sh
+# gives it a binfmt_misc handler for qemu-user).
+#
 # usage: debian13.sh COMMAND [ARGUMENT...]    (run from anywhere; COMMAND runs in /korvex)
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
-tarball=$cache/debian13-minbase.tar
+arch=${KORVEX_SYSTEM_ARCH:-}
+system=debian13${arch:+-$arch}
+tarball=$cache/$system-minbase.tar
 mirror=http://deb.debian.org
 
 if ((EUID != 0)); then
-    exec sudo KORVEX_CACHE="$cache" "$0" "$@"
+    exec sudo KORVEX_CACHE="$cache" KORVEX_SYSTEM_ARCH="$arch" "$0" "$@"
 fi
 "$tree"/scripts/setup.sh --debian13
 
@@ -29,7 +35,8 @@ exec {lock}>"$tarball.lock"
 flock --wait 1800 "$lock"
 if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
     echo "Making the Debian 13 system: $tarball"
-    mmdebstrap --quiet --variant=minbase --mode=root --format=tar trixie "$tarball.new" \
+    mmdebstrap --quiet --variant=minbase --mode=root ${arch:+"--arch=$arch"} --format=tar \
+        trixie "$tarball.new" \
         "deb $mirror/debian trixie main" \
         "deb $mirror/debian trixie-updates main" \
         "deb $mirror/debian-security trixie-security main"
@@ -37,7 +44,7 @@ if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
 fi
 exec {lock}>&-
 
-root=$(mktemp -d "${TMPDIR:-/var/tmp}/korvex-debian13.XXXXXX")
+root=$(mktemp -d "${TMPDIR:-/var/tmp}/korvex-$system.XXXXXX")
 cleanup() {
     # The binds were made in a mount namespace of their own: out here the system is plain
     # files and empty folders.
@@ -46,7 +53,7 @@ cleanup() {
 trap cleanup EXIT
 tar -xf "$tarball" -C "$root"
 
-archives=$cache/debian13-apt-archives
+archives=$cache/$system-apt-archives
 mkdir -p "$archives/partial"
 builds=(build build-run build-asan build-coverage build-fuzz build-package build-windows build-arm64)
 for build in "${builds[@]}"; do mkdir -p "$tree/$build"; done
