@@ -46,7 +46,9 @@ pbm_signature() { pbm_signatures "$1" | cut -f 2; }
 # at some size, every letter of it.
 drawn_as() {
     draw_references "$2"
-    cut -f 2 "$(references "$2")/signatures" | grep -qxF "$(pbm_signature "$1")"
+    # Read whole: grep -q would end at the first match and cut with it, on a broken pipe.
+    awk -F '\t' -v signature="$(pbm_signature "$1")" '$2 == signature { found = 1 }
+        END { exit !found }' "$(references "$2")/signatures"
 }
 
 # ink SCREENSHOT WIDTHxHEIGHT+X+Y PBM: the dark pixels of that part of the screenshot, cut to
@@ -89,9 +91,13 @@ caption_is_whole() {
     inset=$(((5 * percent + 99) / 100))
     ink "$shot" $((width - 2 * inset))x$((height - 2 * inset))+$((x + inset))+$((y + inset)) \
         "$WORK/caption.pbm"
-    drawn_whole "$WORK/caption.pbm" "$text" "$percent" 11 \
-        || fail "the caption '$text' is not drawn whole:" \
+    if ! drawn_whole "$WORK/caption.pbm" "$text" "$percent" 11; then
+        # What was compared, beside the screenshots.
+        cp "$WORK/caption.pbm" "$SHOTS/caption-failed.pbm"
+        cp "$(references "$text")/signatures" "$SHOTS/caption-failed.signatures"
+        fail "the caption '$text' is not drawn whole:" \
             "$(identify -format '%wx%h' "$WORK/caption.pbm") of ink"
+    fi
 }
 
 # numbers_are_printed SCREENSHOT PERCENT WIDTH HEIGHT NUMBER...: the lines printed at the top

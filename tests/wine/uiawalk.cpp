@@ -54,7 +54,9 @@ std::wstring stringProperty(IUIAutomationElement *element, PROPERTYID property)
     VARIANT value;
     ::VariantInit(&value);
     std::wstring text;
-    if (SUCCEEDED(element->GetCurrentPropertyValue(property, &value)) && value.vt == VT_BSTR)
+    // Wine reads the newer properties, the full description among them, only this way.
+    if (SUCCEEDED(element->GetCurrentPropertyValueEx(property, FALSE, &value))
+        && value.vt == VT_BSTR)
         text = field(value.bstrVal);
     ::VariantClear(&value);
     return text;
@@ -122,6 +124,8 @@ int wmain(int argc, wchar_t **argv)
         return 2;
     }
     _setmode(_fileno(stdout), _O_BINARY);
+    // In the same pixels as the rectangles UI Automation gives, at any display scaling.
+    ::SetProcessDPIAware();
     HWND window = nullptr;
     for (int tries = 0; tries < 100 && !window; ++tries) {
         window = ::FindWindowW(nullptr, argv[1]);
