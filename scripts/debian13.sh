@@ -55,7 +55,8 @@ tar -xf "$tarball" -C "$root"
 
 archives=$cache/$system-apt-archives
 mkdir -p "$archives/partial"
-builds=(build build-run build-asan build-coverage build-fuzz build-package build-windows build-arm64)
+builds=(build build-run build-asan build-coverage build-fuzz build-package build-windows
+    build-arm64)
 for build in "${builds[@]}"; do mkdir -p "$tree/$build"; done
 
 # The environment inside: a clean one, with the settings of Korvex's scripts passed on.

@@ -4,11 +4,9 @@
 # start_xvfb FOLDER: starts Xvfb on a display that the server picks itself, so that two runs
 # can never take the same one, and returns once it accepts clients. Sets DISPLAY and
 # XVFB_PID; the server's messages go to FOLDER/xvfb.log. Fails if the server does not start.
-# The screen's size in pixels.
-XVFB_WIDTH=1024 XVFB_HEIGHT=768
 start_xvfb() {
     local i
-    Xvfb -displayfd 3 -screen 0 "${XVFB_WIDTH}x${XVFB_HEIGHT}x24" -nolisten tcp -noreset \
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
         3>"$1/display" 2>"$1/xvfb.log" &
     XVFB_PID=$!
     for ((i = 0; i < 200; i++)); do

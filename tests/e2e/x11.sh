@@ -145,23 +145,7 @@ type_into() {
     xdotool type --delay 30 "$4"
 }
 
-# screenshot WINDOW NAME: $SHOTS/NAME.png of the window once it is drawn: with the pointer in
-# the screen's far corner, so that no button under it is drawn as hovered, and two captures a
-# fifth of a second apart alike (a window that has just been shown may still be painting, more
-# so on a busy machine), within 5 s.
-screenshot() {
-    local previous=$WORK/previous.ppm current=$WORK/current.ppm deadline=$((SECONDS + 5))
-    xdotool mousemove $((XVFB_WIDTH - 1)) $((XVFB_HEIGHT - 1))
-    import -window "$1" "$previous" || fail "cannot take $2.png"
-    while sleep 0.2; do
-        import -window "$1" "$current" || fail "cannot take $2.png"
-        cmp -s "$previous" "$current" && break
-        ((SECONDS < deadline)) || fail "the window was still changing 5 s after it was to" \
-            "be taken as $2.png"
-        mv "$current" "$previous"
-    done
-    convert "$current" "$SHOTS/$2.png" || fail "cannot write $2.png"
-}
+screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
 
 # window_position WINDOW: prints the screen position of the window's own area. (xdotool's
 # getwindowgeometry counts the frame's offset twice under a window manager.)

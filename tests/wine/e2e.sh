@@ -4,8 +4,8 @@
 # C:/output.txt (read in the prefix's drive_c), the output-file window, the About window, Exit.
 # Every button caption is read back from the screen and must be the whole caption as Windows
 # itself draws it in MS Sans Serif, and each window read through UI Automation must show its
-# controls named and placed as its stored layout has them. Then two processes append 500 records each to the log at
-# once, and a full disk cuts one append short.
+# controls named and placed as its stored layout has them. Then two processes append 500
+# records each to the log at once, and a full disk cuts one append short.
 #
 # Usage: e2e.sh KORVEX_EXE CAPTIONINK_EXE APPENDRECORDS_EXE UIAWALK_EXE SCREENSHOT_FOLDER
 set -euo pipefail
