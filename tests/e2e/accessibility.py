@@ -3,7 +3,7 @@
 Run by accessibility.sh inside a D-Bus session with the accessibility bus, on an X display:
     accessibility.py KORVEX_EXECUTABLE WORK_FOLDER
 With KORVEX_EMULATOR set ("qemu-aarch64 -L /", say), korvex, built for another machine, runs
-under that command.
+under that command, and every wait for korvex has five times its bound.
 Part one drives korvex through AT-SPI alone (pyatspi): the role and name of every control
 that takes the focus in the three windows, the event that carries the results of a
 Calculate, and a box that holds no number. Part two runs Orca with its speech going only to
@@ -22,6 +22,7 @@ from gi.repository import GLib
 
 KORVEX, WORK = sys.argv[1], sys.argv[2]
 KORVEX_COMMAND = shlex.split(os.environ.get("KORVEX_EMULATOR", "")) + [KORVEX]
+SLOWDOWN = 5 if os.environ.get("KORVEX_EMULATOR") else 1
 # Where the place of every control goes, for comparing one system's layout with another's.
 PLACES_FILE = sys.argv[3] if len(sys.argv) > 3 else None
 places = []
@@ -66,15 +67,38 @@ def check(condition, message):
         failures.append(message)
 
 
-def pump(seconds, until=lambda: False):
-    """Delivers AT-SPI events for up to `seconds`, or until `until()` holds."""
+def deliver_events():
+    """Delivers the AT-SPI events that have arrived."""
     context = GLib.MainContext.default()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline and not until():
-        while context.iteration(False):
-            pass
+    while context.iteration(False):
+        pass
+
+
+def pump(seconds, until):
+    """Delivers AT-SPI events until `until()` holds, for up to `seconds` (times the emulator's
+    slowdown); returns whether it held."""
+    deadline = time.monotonic() + seconds * SLOWDOWN
+    while True:
+        deliver_events()
+        if until():
+            return True
+        if time.monotonic() >= deadline:
+            return False
         time.sleep(0.02)
-    return until()
+
+
+def wait_until(seconds, until, what):
+    """As pump(), but a condition that does not come to hold ends the test, saying what it
+    waited for."""
+    if not pump(seconds, until):
+        raise TimeoutError("waited %d s for %s" % (seconds * SLOWDOWN, what))
+
+
+def synchronise(node):
+    """Returns once every event that korvex sent before answering a call on `node` has been
+    delivered: korvex answers in order, and the bus keeps the order."""
+    node.getState()
+    deliver_events()
 
 
 def walk(node):
@@ -84,9 +108,10 @@ def walk(node):
             yield from walk(child)
 
 
-def korvex_application():
+def korvex_application(pid=None):
+    """Korvex on the bus; with `pid`, the one that process runs."""
     for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == "Korvex":
+        if app is not None and app.name == "Korvex" and pid in (None, app.get_process_id()):
             return app
     return None
 
@@ -98,9 +123,13 @@ def window(app, title):
     return None
 
 
+def showing(app, title):
+    top = window(app, title)
+    return top is not None and top.getState().contains(pyatspi.STATE_SHOWING)
+
+
 def wait_for_window(app, title):
-    pump(10, lambda: (w := window(app, title)) is not None
-         and w.getState().contains(pyatspi.STATE_SHOWING))
+    wait_until(10, lambda: showing(app, title), "the window '%s' to show" % title)
     return window(app, title)
 
 
@@ -194,36 +223,38 @@ def through_atspi():
         calculate = control(main, BUTTON, "Calculate")
         press(calculate)
         pump(3, lambda: announced)
-        pump(0.5)
+
+        # A second announcement of the same Calculate would come before anything korvex does
+        # after it, such as describing a box.
+        rows = control(main, TEXT, "Rows M")
+        type_into(rows, "abc")
+        pump(3, lambda: rows.description == REASON)
+        synchronise(rows)
         for event in announced:
             print("  event %s from %r: %r" % event)
         check(len(announced) == 1
               and all(re.search(r"\b%s\b" % n, announced[0][2]) for n in RESULT_NUMBERS),
               "one announcement or notification after Calculate, with 24, 21, 12 and 69")
-
-        rows = control(main, TEXT, "Rows M")
-        type_into(rows, "abc")
-        pump(0.3)
         print("  box %r holding %r: states %s, description %r"
               % (rows.name, rows.queryText().getText(0, -1),
                  [pyatspi.stateToString(s) for s in rows.getState().getStates()],
                  rows.description))
         check(rows.description == REASON, "the box holding abc gives the reason '%s'" % REASON)
         type_into(rows, "6")
-        pump(0.3)
+        pump(3, lambda: rows.description == "")
         check(rows.description == "", "the box holding 6 gives no reason")
         type_into(rows, "abc")
+        wait_until(3, lambda: rows.description == REASON, "the box holding abc to say why")
 
         announced.clear()
         press(calculate)
         box = wait_for_window(app, "Korvex")
-        check(box is not None and any(node.name == "You Must enter values!!"
-                                      for node in walk(box)),
+        check(any(node.name == "You Must enter values!!" for node in walk(box)),
               "a refused Calculate shows the message box")
-        pump(0.5)
+        press(control(box, BUTTON, "OK"))
+        wait_until(10, lambda: not showing(app, "Korvex"), "the message box to close")
+        synchronise(main)
         check(not announced, "a refused Calculate announces no results")
-        if box is not None:
-            press(control(box, BUTTON, "OK"))
 
         press(control(main, BUTTON, "Output.txt"))
         check_controls(wait_for_window(app, "Output.txt"))
@@ -247,21 +278,59 @@ ORCA_SETTINGS = """{
 }"""
 
 
-def orca_utterances(path):
-    """What Orca said, from its debug log: (seconds since midnight, text) per utterance."""
-    said = []
-    current = None
-    for line in open(path, errors="replace").read().splitlines():
-        head = re.match(r"^(\d\d):(\d\d):(\d\d\.\d+) - SPEECH OUTPUT: '", line)
-        if head:
-            hours, minutes, seconds = head.groups()
-            current = [int(hours) * 3600 + int(minutes) * 60 + float(seconds), line[head.end():]]
-            said.append(current)
-        elif current is not None and line.startswith(" " * 18):
-            current[1] += "\n" + line[18:]
-        else:
-            current = None
-    return [(when, text_only(logged)) for when, logged in said]
+# Orca writes its debug log through Python's block buffer, so that what it says would show
+# only in blocks. Loaded into Orca's Python alone, this makes that one file line-buffered:
+# each utterance can be waited for as Orca says it.
+LINE_BUFFERED_LOG = """
+import builtins, os
+_open = builtins.open
+def _open_log_line_buffered(file, mode="r", buffering=-1, *args, **kwargs):
+    if file == os.environ.get("KORVEX_ORCA_LOG") and "w" in mode:
+        buffering = 1
+    return _open(file, mode, buffering, *args, **kwargs)
+builtins.open = _open_log_line_buffered
+"""
+
+
+class Speech:
+    """What Orca says, read from its debug log as it writes it: one text per utterance."""
+
+    HEAD = re.compile(r"^\d\d:\d\d:\d\d\.\d+ - SPEECH OUTPUT: '")
+
+    def __init__(self, path):
+        self.path = path
+        self.offset = 0
+        self.partial = b""
+        self.logged = []  # as logged, an utterance's lines joined
+        self.continued = False
+
+    def utterances(self):
+        try:
+            with open(self.path, "rb") as log:
+                log.seek(self.offset)
+                data = log.read()
+        except FileNotFoundError:
+            data = b""
+        self.offset += len(data)
+        *lines, self.partial = (self.partial + data).split(b"\n")
+        for line in (raw.decode(errors="replace") for raw in lines):
+            head = self.HEAD.match(line)
+            if head:
+                self.logged.append(line[head.end():])
+                self.continued = True
+            elif self.continued and line.startswith(" " * 18):
+                self.logged[-1] += "\n" + line[18:]
+            else:
+                self.continued = False
+        return [text_only(logged) for logged in self.logged]
+
+    def wait_for(self, seconds, condition, what, since=0):
+        """Waits until an utterance from number `since` on meets the condition; says what it
+        waited for when none does in time."""
+        if pump(seconds, lambda: any(map(condition, self.utterances()[since:]))):
+            return True
+        print("  waited %d s for Orca to say %s" % (seconds * SLOWDOWN, what))
+        return False
 
 
 def text_only(logged):
@@ -280,25 +349,24 @@ def text_only(logged):
     return logged[:-1] if logged.endswith("'") else logged
 
 
-def clock():
-    """Seconds since midnight, local time, as Orca stamps its log."""
-    now = time.localtime()
-    return now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec + time.time() % 1
-
-
 def has_results(utterance):
     return all(re.search(r"\b%s\b" % n, utterance) for n in RESULT_NUMBERS)
 
 
 def keys(*names):
-    for name in names:
-        subprocess.run(["xdotool", "key", "--clearmodifiers", name], check=True, timeout=5)
-        time.sleep(0.4)
+    subprocess.run(["xdotool", "key", "--clearmodifiers", *names], check=True, timeout=10)
 
 
 def type_text(text):
-    subprocess.run(["xdotool", "type", "--delay", "100", text], check=True, timeout=5)
-    time.sleep(0.4)
+    subprocess.run(["xdotool", "type", "--delay", "100", text], check=True, timeout=10)
+
+
+def focused(top):
+    """The name of the control of the window that has the focus, or None."""
+    for node in walk(top):
+        if node.getState().contains(pyatspi.STATE_FOCUSED):
+            return node.name
+    return None
 
 
 def with_orca():
@@ -311,64 +379,101 @@ def with_orca():
     os.makedirs(settings)
     with open(os.path.join(settings, "user-settings.conf"), "w") as file:
         file.write(ORCA_SETTINGS)
+    hook = os.path.join(WORK, "orca-python")
+    os.makedirs(hook)
+    with open(os.path.join(hook, "sitecustomize.py"), "w") as file:
+        file.write(LINE_BUFFERED_LOG)
     log = os.path.join(WORK, "orca-debug.log")
-    orca = start(["orca", "--user-prefs", settings, "--debug-file", log], "orca.log")
+    orca = start(["orca", "--user-prefs", settings, "--debug-file", log], "orca.log",
+                 env=dict(os.environ, PYTHONPATH=hook, KORVEX_ORCA_LOG=log))
+    speech = Speech(log)
     korvex = None
-    steps = []  # (name, clock() when it began)
+    steps = []  # (name, the number of utterances when it began)
+
+    def step(name):
+        steps.append((name, len(speech.utterances())))
+
+    def focus_to(name):
+        wait_until(10, lambda: focused(main) == name, "the focus to come to '%s'" % name)
+
+    def typed(name, text):
+        box = control(main, TEXT, name)
+        wait_until(10, lambda: box.queryText().getText(0, -1) == text,
+                   "'%s' to hold '%s'" % (name, text))
+
     try:
-        # Orca writes its log in blocks, so what it says is read only once it has ended;
-        # its start-up alone fills enough of them to show that it is ready.
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline and orca.poll() is None:
-            if os.path.exists(log) and "SPEECH OUTPUT: 'Screen reader on" in open(log).read():
-                break
-            time.sleep(0.2)
-        time.sleep(1)
+        check(speech.wait_for(30, lambda text: text.startswith("Screen reader on"),
+                              "'Screen reader on'"), "Orca runs")
         korvex = start(KORVEX_COMMAND, "korvex-orca.log", cwd=WORK)
+        wait_until(30, lambda: korvex_application(korvex.pid) is not None, "korvex on the bus")
+        app = korvex_application(korvex.pid)
+        main = wait_for_window(app, "Korvex ")
         found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
                                 str(korvex.pid), "--name", "^Korvex $"],
                                stdout=subprocess.PIPE, text=True, timeout=15).stdout.split()
         subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], check=True, timeout=5)
-        time.sleep(1.5)
+        focus_to("Calculate")
+        speech.wait_for(10, lambda text: "Calculate" in text, "the focused 'Calculate'")
         # The tab order runs Calculate, picture, C, M, N.
-        steps.append(("typing 4, 6, 7", clock()))
-        keys("Tab", "Tab", "ctrl+a")
+        step("typing 4, 6, 7")
+        keys("Tab", "Tab")
+        focus_to("Connection length C")
+        keys("ctrl+a")
         type_text("4")
-        keys("Tab", "ctrl+a")
+        typed("Connection length C", "4")
+        keys("Tab")
+        focus_to("Rows M")
+        keys("ctrl+a")
         type_text("6")
-        keys("Tab", "ctrl+a")
+        typed("Rows M", "6")
+        keys("Tab")
+        focus_to("Columns N")
+        keys("ctrl+a")
         type_text("7")
+        typed("Columns N", "7")
         keys("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab")
-        steps.append(("Calculate", clock()))
+        focus_to("Calculate")
+        step("Calculate")
         keys("space")
-        time.sleep(1.5)
-        steps.append(("typing abc into Rows M", clock()))
-        keys("Tab", "Tab", "Tab", "ctrl+a")
+        speech.wait_for(10, has_results, "the results", since=steps[-1][1])
+        focus_after_results = focused(main)
+        step("typing abc into Rows M")
+        keys("Tab", "Tab", "Tab")
+        focus_to("Rows M")
+        keys("ctrl+a")
         type_text("abc")
+        typed("Rows M", "abc")
         keys("shift+Tab", "shift+Tab", "shift+Tab")
-        steps.append(("refused Calculate", clock()))
+        focus_to("Calculate")
+        step("refused Calculate")
         keys("space")
-        time.sleep(1.5)
-        steps.append(("closing the message box and going to Rows M", clock()))
+        speech.wait_for(10, lambda text: "You Must enter values!!" in text,
+                        "the message box's text", since=steps[-1][1])
+        step("closing the message box and going to Rows M")
         keys("Return")
+        wait_until(10, lambda: not showing(app, "Korvex"),
+                   "the message box to close")
         # Without a window manager nobody gives the focus back to the main window.
         subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], check=True, timeout=5)
-        time.sleep(1)
         keys("Tab", "Tab", "Tab")
-        time.sleep(1)
+        focus_to("Rows M")
+        speech.wait_for(10, lambda text: REASON in text, "why 'Rows M' holds no number",
+                        since=steps[-1][1])
     finally:
         for process in (korvex, orca):
             if process is not None:
                 stop(process)
 
-    said = orca_utterances(log)
-    check(any(text.startswith("Screen reader on") for _, text in said), "Orca runs")
+    said = speech.utterances()
     heard = {}
-    for (name, begin), end in zip(steps, [s[1] for s in steps[1:]] + [float("inf")]):
-        heard[name] = [text for when, text in said if begin <= when < end]
+    for (name, begin), (_, end) in zip(steps, steps[1:] + [(None, len(said))]):
+        heard[name] = said[begin:end]
         print("  Orca while %s: %r" % (name, heard[name]))
+    # Speech of the same Calculate that came late would be heard while typing abc.
     results = heard.get("Calculate", [])
-    check(sum(map(has_results, results)) == 1,
+    late = heard.get("typing abc into Rows M", [])
+    check(any(map(has_results, results)) and sum(map(has_results, results + late)) == 1
+          and focus_after_results == "Calculate",
           "Orca speaks the results once after Calculate, the focus staying on it")
     refused = heard.get("refused Calculate", [])
     check("You Must enter values!!" in refused and not any(map(has_results, refused)),

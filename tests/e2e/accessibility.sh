@@ -59,14 +59,18 @@ descendants() {
     done
 }
 stop_started() {
-    local pid all=() below
+    local pid all=() below i
     for pid in "${PIDS[@]}"; do
         mapfile -t below < <(descendants "$pid")
         all+=("${below[@]}" "$pid")
     done
     ((${#all[@]})) || return 0
     kill -TERM "${all[@]}" 2>/dev/null || true
-    sleep 0.3
+    # Those that have not ended 3 s later are killed.
+    for ((i = 0; i < 30; i++)); do
+        kill -0 "${all[@]}" 2>/dev/null || return 0
+        sleep 0.1
+    done
     kill -KILL "${all[@]}" 2>/dev/null || true
 }
 

@@ -58,24 +58,19 @@ output=$(wait_for_window '^Output.txt$')
 position=$(window_position "$output")
 [[ $position == "$((left + 462 + right)) 100" ]] \
     || fail "the output-file window is at $position, not right of the main window's frame"
-screenshot "$output" output-window
+drawn_screenshot "$output" output-window
 delete_log "$output"
 
 step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
 click_in "$main" 316 128
 about=$(wait_for_window '^About Korvex$')
-sleep 0.2
 check_title_bar "$about" "the About window"
-screenshot "$about" about-window
+drawn_screenshot "$about" about-window
 check_about_window "$main" "$about"
 
 step "exiting"
 click_in "$main" 404 128
-for ((i = 0; i < 50; i++)); do
-    kill -0 "$KORVEX_PID" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$KORVEX_PID" 2>/dev/null && fail "korvex is still running 5 s after Exit"
+wait_for_exit "$KORVEX_PID"
 status=0
 wait "$KORVEX_PID" || status=$?
 KORVEX_PID=""
@@ -90,13 +85,14 @@ dark=$(wait_for_window '^Korvex $')
 grep -q 'platformthemes/libqgtk3.so" loaded library' "$WORK/korvex-dark.log" \
     || fail "the GTK theme was not loaded: $(grep -i gtk3 "$WORK/korvex-dark.log" | head -3)"
 place_main_window "$dark"
-enter_6_7_4 "$dark"
-sleep 0.3
-screenshot "$dark" main-window-dark
+type_6_7_4 "$dark"
+drawn_screenshot "$dark" main-window-dark-typed
+click_in "$dark" 52 128
+drawn_screenshot "$dark" main-window-dark "$SHOTS/main-window-dark-typed.png"
 differing=$(compare -metric AE "$SHOTS/main-window.png" "$SHOTS/main-window-dark.png" null: 2>&1) \
     || fail "on a dark desktop, $differing pixels of the main window differ from a light one's"
 click_in "$dark" 404 128
-timeout 5 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex is still running after Exit"
+wait_for_exit "$KORVEX_PID"
 wait "$KORVEX_PID" || fail "korvex failed on a dark desktop: $(tail -3 "$WORK/korvex-dark.log")"
 KORVEX_PID=""
 cmp "$WORK/expected.txt" "$LOG" || fail "on a dark desktop, $LOG differs"
@@ -124,7 +120,7 @@ calculate_with_home() {
     xdotool windowmove --sync "$window" 0 0
     enter_6_7_4 "$window"
     click_in "$window" 404 128
-    timeout 5 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex is still running after Exit"
+    wait_for_exit "$KORVEX_PID"
     wait "$KORVEX_PID" || fail "korvex failed: $(cat "$WORK/korvex-home.log")"
     KORVEX_PID=""
 }

@@ -10,6 +10,9 @@ step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
 
 STEP="setting up"
 XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
+# Under an emulator (KORVEX_EMULATOR) every wait for korvex may take five times as long.
+SLOWDOWN=1
+if [[ -n ${KORVEX_EMULATOR:-} ]]; then SLOWDOWN=5; fi
 
 # require_tools TOOL...: skips the test unless every tool is installed (see skip_missing).
 require_tools() {
@@ -107,9 +110,10 @@ windows_named() {
 
 # wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
 wait_for_window() {
-    local ids deadline=$((SECONDS + 15))
+    local ids seconds=$((15 * SLOWDOWN)) deadline
+    deadline=$((SECONDS + seconds))
     until ids=$(windows_named "$1" --onlyvisible); do
-        ((SECONDS < deadline)) || fail "no window '$1' was shown within 15 s"
+        ((SECONDS < deadline)) || fail "no window '$1' was shown within $seconds s"
         sleep 0.1
     done
     echo "${ids%%$'\n'*}"
@@ -117,35 +121,78 @@ wait_for_window() {
 
 # wait_gone NAME_REGEX: waits until no window of that name is visible.
 wait_gone() {
-    local i
-    for ((i = 0; i < 50; i++)); do
-        windows_named "$1" --onlyvisible >/dev/null || return 0
+    local seconds=$((5 * SLOWDOWN)) deadline
+    deadline=$((SECONDS + seconds))
+    while windows_named "$1" --onlyvisible >/dev/null; do
+        ((SECONDS < deadline)) || fail "the window '$1' was still visible after $seconds s"
         sleep 0.1
     done
-    fail "the window '$1' was still visible after 5 s"
 }
 
 # wait_for_file FILE: waits until FILE has something in it.
 wait_for_file() {
-    local i
-    for ((i = 0; i < 50; i++)); do
-        [[ -s $1 ]] && return 0
+    local seconds=$((5 * SLOWDOWN)) deadline
+    deadline=$((SECONDS + seconds))
+    until [[ -s $1 ]]; do
+        ((SECONDS < deadline)) || fail "nothing was written to $1 within $seconds s"
         sleep 0.1
     done
-    fail "nothing was written to $1 within 5 s"
 }
 
-click_in() { xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click 1; sleep 0.2; }
+# wait_for_exit PID: waits until korvex, pressed Exit in, has ended.
+wait_for_exit() {
+    local seconds=$((5 * SLOWDOWN))
+    timeout "$seconds" tail --pid="$1" -f /dev/null \
+        || fail "korvex is still running $seconds s after Exit"
+}
+
+# wait_for_size WINDOW WIDTHxHEIGHT: waits until the window's own area has that size.
+wait_for_size() {
+    local seconds=$((5 * SLOWDOWN)) deadline size
+    deadline=$((SECONDS + seconds))
+    while size=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p')
+        [[ $size != "$2" ]]; do
+        ((SECONDS < deadline)) || fail "the window is $size, not $2, after $seconds s"
+        sleep 0.1
+    done
+}
+
+# The X server takes the pointer's move and the click in the order they come, so the click
+# lands where the pointer went; what a click brings about is waited for by what follows it.
+click_in() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 press_key() { timeout 5 xdotool windowfocus --sync "$1" key "$2" || fail "cannot press $2"; }
 
 # type_into WINDOW X Y TEXT: replaces the text of the box at X,Y.
 type_into() {
     click_in "$1" "$2" "$3"
-    xdotool key ctrl+a
+    # The keys go to the window that has the focus: the window manager gives it on the click.
+    xdotool windowfocus --sync "$1" key ctrl+a
     xdotool type --delay 30 "$4"
 }
 
 screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
+
+same_pixels() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
+
+# drawn_screenshot WINDOW NAME [UNLIKE]: takes the screenshot NAME.png once the window is
+# drawn: when two takes in a row are the same and show more than one colour, and, given the
+# screenshot UNLIKE of the state before, differ from that.
+drawn_screenshot() {
+    local take=$WORK/take.png last=$WORK/last-take.png seconds=$((10 * SLOWDOWN)) deadline
+    deadline=$((SECONDS + seconds))
+    rm -f "$last"
+    while :; do
+        import -window "$1" "$take" || fail "cannot take $2.png"
+        if [[ -f $last ]] && same_pixels "$take" "$last" \
+            && (($(identify -format %k "$take") > 1)) \
+            && { [[ -z ${3:-} ]] || ! same_pixels "$take" "$3"; }; then
+            mv "$take" "$SHOTS/$2.png"
+            return 0
+        fi
+        ((SECONDS < deadline)) || fail "the window was not drawn for $2.png within $seconds s"
+        mv "$take" "$last"
+    done
+}
 
 # window_position WINDOW: prints the screen position of the window's own area. (xdotool's
 # getwindowgeometry counts the frame's offset twice under a window manager.)
@@ -192,12 +239,17 @@ delete_log() {
     wait_gone '^Output.txt$'
 }
 
-# enter_6_7_4 WINDOW: types 6 rows, 7 columns and a connection length of 4 into the main
-# window's boxes and presses Calculate.
-enter_6_7_4() {
+# type_6_7_4 WINDOW: types 6 rows, 7 columns and a connection length of 4 into the main
+# window's boxes.
+type_6_7_4() {
     type_into "$1" 392 20 6
     type_into "$1" 392 52 7
     type_into "$1" 392 84 4
+}
+
+# enter_6_7_4 WINDOW: types 6, 7 and 4 into the main window's boxes and presses Calculate.
+enter_6_7_4() {
+    type_6_7_4 "$1"
     click_in "$1" 52 128
 }
 
@@ -236,7 +288,7 @@ check_about_window() {
     read -r x y <<<"$(window_position "$about")"
     read -r _ _ top _ <<<"$(frame_extents "$about")"
     # The close box is the rightmost in openbox's title bar.
-    xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) sleep 0.1 click 1
+    xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) click 1
     for ((i = 0; i < 50; i++)); do
         windows_named '^About Korvex$' >/dev/null || break
         sleep 0.1
@@ -260,10 +312,11 @@ check_calculations() {
     [[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
 
     step "calculating 6 rows, 7 columns, length 4"
-    enter_6_7_4 "$1"
+    type_6_7_4 "$1"
+    drawn_screenshot "$1" main-window-typed
+    click_in "$1" 52 128
     wait_for_file "$LOG"
     printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
     cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"
-    sleep 0.3
-    screenshot "$1" main-window
+    drawn_screenshot "$1" main-window "$SHOTS/main-window-typed.png"
 }

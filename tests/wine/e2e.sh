@@ -82,8 +82,7 @@ place_main_window "$main"
 
 step "reading the main window's captions"
 draw_references Calculate Clear Output.txt Info Exit "View Output" "Delete Output" Return OK
-sleep 0.3
-screenshot "$main" main-window-start
+drawn_screenshot "$main" main-window-start
 x=8
 for caption in Calculate Clear Output.txt Info Exit; do
     caption_is_whole "$SHOTS/main-window-start.png" "$x" 112 89 33 "$caption"
@@ -102,8 +101,7 @@ output=$(wait_for_window '^Output.txt$')
 read -r x y <<<"$(window_position "$output")"
 ((x > left + 461 && x <= left + 462 + 8 && y >= 100 + top - 40 && y <= 100 + top)) \
     || fail "the output-file window is at $x,$y, not right of the main window"
-sleep 0.3
-screenshot "$output" output-window
+drawn_screenshot "$output" output-window
 x=8
 for caption in "View Output" "Delete Output" Return; do
     caption_is_whole "$SHOTS/output-window.png" "$x" 144 89 33 "$caption"
@@ -115,9 +113,8 @@ delete_log "$output"
 step "opening the About window, which OK, Esc and Tab-Tab-Space only hide"
 click_in "$main" 316 128
 about=$(wait_for_window '^About Korvex$')
-sleep 0.3
 check_title_bar "$about" "the About window"
-screenshot "$about" about-window
+drawn_screenshot "$about" about-window
 caption_is_whole "$SHOTS/about-window.png" 283 175 84 23 OK
 uia_check "About Korvex" about/frmabout.ui 100
 check_about_window "$main" "$about"

@@ -56,14 +56,11 @@ for percent in "$@"; do
     KORVEX_PID=$!
     main=$(wait_for_window '^Korvex $')
     xdotool windowmove --sync "$main" 0 0
-    sleep 0.5
-    size=$(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: //p')
-    [[ $size == "$(scaled 462)x$(scaled 319)" ]] \
-        || fail "at $percent % the main window is $size, not $(scaled 462)x$(scaled 319)"
+    wait_for_size "$main" "$(scaled 462)x$(scaled 319)"
 
     step "reading the captions at $percent %"
     draw_references Calculate Clear Output.txt Info Exit 0 1 2 3 4 5 6 7 8 9
-    screenshot "$main" "main-window-$percent-start"
+    drawn_screenshot "$main" "main-window-$percent-start"
     x=8
     for caption in Calculate Clear Output.txt Info Exit; do
         caption_is_whole "$SHOTS/main-window-$percent-start.png" "$(scaled "$x")" \
@@ -75,11 +72,11 @@ for percent in "$@"; do
     type_into "$main" "$(scaled 392)" "$(scaled 20)" 6
     type_into "$main" "$(scaled 392)" "$(scaled 52)" 7
     type_into "$main" "$(scaled 392)" "$(scaled 84)" 4
+    drawn_screenshot "$main" "main-window-$percent-typed"
     click_in "$main" "$(scaled 52)" "$(scaled 128)"
     wait_for_file "$log"
     cmp "$WORK/expected.txt" "$log" || fail "at $percent %, C:/output.txt differs"
-    sleep 0.3
-    screenshot "$main" "main-window-$percent"
+    drawn_screenshot "$main" "main-window-$percent" "$SHOTS/main-window-$percent-typed.png"
     # Above the button row: the frame's caption lies further down.
     numbers_are_printed "$SHOTS/main-window-$percent.png" "$percent" "$(scaled 232)" \
         "$(scaled 96)" 24 21 12 69
