@@ -2,8 +2,9 @@
 # The Linux checks on the system it runs on: installs what building and testing Korvex needs,
 # builds everything in build/ with warnings as errors, then runs every check without a
 # display of your own: the test suite (the end-to-end tests bring their own X server), the
-# formatting check, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the fuzzers, the coverage report and the Debian package check. What the releases are
+# formatting check, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (counting coverage as it runs), the fuzzers, the coverage report of that run and the Debian
+# package check. What the releases are
 # compared by (the end-to-end tests' screenshots and the places of the controls) and the
 # package go to build-releases/<release's code name>/.
 #
@@ -24,9 +25,11 @@ if [[ ${1:-} == --second-release ]]; then second=true; fi
 release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
 timed "$release: packages" scripts/setup.sh --test
+# Line tables are all that a failing test's stack needs of the debugging information.
 build() {
     use_compiler_cache
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
         -DKORVEX_WARNINGS_AS_ERRORS=ON "${compiler_cache[@]}"
     cmake --build build
 }
@@ -34,11 +37,12 @@ timed "$release: build" build
 timed "$release: test suite" env QT_QPA_PLATFORM=offscreen \
     ctest --test-dir build --output-on-failure
 if ! $second; then timed "$release: formatting" scripts/check-format.sh; fi
-timed "$release: sanitizers" scripts/sanitize.sh
 if $second; then
+    timed "$release: sanitizers" scripts/sanitize.sh
     timed "$release: fuzzers over their seeds" scripts/fuzz.sh --seeds-only
     timed "$release: package" packaging/check_package.sh --once
 else
+    timed "$release: sanitizers, counting coverage" scripts/sanitize.sh --coverage
     timed "$release: fuzzers" scripts/fuzz.sh
     timed "$release: coverage" scripts/coverage.sh
     timed "$release: package" packaging/check_package.sh
