@@ -21,7 +21,8 @@
 # the machine has of its own is used and left as it is). On any other system the script runs
 # itself in the Debian 13 system of scripts/debian13.sh, where build-arm64/ is the system's own.
 #
-# It adds the seconds of each of its stages to the file KORVEX_TIMES names, if any.
+# It adds the seconds and CPU seconds of each of its stages to the file KORVEX_TIMES names, if
+# any.
 #
 # usage: arm64.sh [AMD64_FOLDER]
 #   AMD64_FOLDER: what Debian 13's amd64 end-to-end tests left, to compare with: by default
@@ -40,6 +41,7 @@ fi
 # shellcheck source=scripts/stages.sh
 source scripts/stages.sh
 started=$SECONDS
+children_cpu cpu_before
 amd64=${1:-build-releases/trixie}
 out="build-releases/trixie-arm64"
 build="build-arm64"
@@ -140,7 +142,8 @@ timed "arm64: Debian package" package
 tests() {
     use_compiler_cache
     cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_WARNINGS_AS_ERRORS=ON \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+        -DKORVEX_WARNINGS_AS_ERRORS=ON \
         "-DCMAKE_CROSSCOMPILING_EMULATOR=qemu-aarch64;-L;/" "${compiler_cache[@]}"
     cmake --build "$build"
     CI=true QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure
@@ -184,7 +187,7 @@ handler() {
 # The arm64 system is the Debian 13 system of scripts/debian13.sh, made for arm64.
 install_check() {
     handler
-    KORVEX_SYSTEM_ARCH=arm64 timeout 1800 scripts/debian13.sh \
+    KORVEX_SYSTEM_ARCH=arm64 timeout 1800 scripts/debian13.sh --for-package "$out/$deb" \
         packaging/check_package.sh --install-only "$out/$deb" \
         || fail "the arm64 package did not install, start and purge within 30 minutes"
 }
@@ -192,6 +195,5 @@ timed "arm64: package installed in an arm64 Debian 13" install_check
 drop_handler
 
 echo "arm64 checks passed in $((SECONDS - started)) s; the windows and the package are in $out/"
-if [[ -n ${KORVEX_TIMES:-} ]]; then
-    printf 'arm64: the whole run\t%s\n' $((SECONDS - started)) >>"$KORVEX_TIMES"
-fi
+children_cpu cpu_after
+record "arm64: the whole run" $((SECONDS - started)) $((cpu_after - cpu_before))

@@ -1,62 +1,58 @@
 #!/usr/bin/env bash
 # Runs a command in a clean Debian 13 ("trixie") system with this tree bound in at /korvex, as
 # Debian's own packagers build for a release: a minimal system made from Debian's archive with
-# mmdebstrap, entered with chroot in a mount namespace of its own.
+# mmdebstrap, entered with chroot in mount and process namespaces of its own.
 #
-# The system is kept as a tarball in the cache folder ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex}
-# and made again when it is older than a week. Each run unpacks a fresh copy, so every run
-# starts from the bare system and the tree's scripts install what they need themselves; the
-# packages they download are kept in the cache too. The tree's build folders are covered by
+# The system is prepared once with everything the Debian 13 checks install (scripts/setup.sh
+# --test --windows --arm64), and kept, unpacked, in the cache folder
+# ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex}. It is made again when it is older than a
+# week or when what it is prepared with changes (scripts/setup.sh, debian/control). Each run
+# sees it through an overlay of its own: the run starts from the prepared system, its changes go
+# to a scratch folder that is removed when it ends, and the prepared system never changes. The
+# packages apt downloads are kept in the cache too. The tree's build folders are covered by
 # empty ones inside, so that neither release's builds disturb the other's. The cache folder is
 # bound in at the same path, for what is slow to make once (the Qt of the Windows build).
+#
+# With --for-package DEB, the system is prepared instead with only what trying a package needs
+# (scripts/setup.sh --try-package DEB): the tools that start it and what DEB depends on, which
+# is what installing DEB in a clean system brings. DEB must lie inside the tree.
 #
 # With KORVEX_SYSTEM_ARCH set (arm64, say), the system is one of that architecture, kept apart
 # from the machine's own; the kernel must be able to run its programs (scripts/arm64.sh
 # gives it a binfmt_misc handler for qemu-user).
 #
-# usage: debian13.sh COMMAND [ARGUMENT...]    (run from anywhere; COMMAND runs in /korvex)
+# usage: debian13.sh [--for-package DEB] COMMAND [ARGUMENT...]
+#   (run from anywhere; COMMAND runs in /korvex)
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
 arch=${KORVEX_SYSTEM_ARCH:-}
-system=debian13${arch:+-$arch}
-tarball=$cache/$system-minbase.tar
 mirror=http://deb.debian.org
 
 if ((EUID != 0)); then
     exec sudo KORVEX_CACHE="$cache" KORVEX_SYSTEM_ARCH="$arch" "$0" "$@"
 fi
+
+setup=(--test --windows --arm64)
+system=debian13${arch:+-$arch}
+if [[ ${1:-} == --for-package ]]; then
+    deb=$(realpath --relative-to="$tree" "$2")
+    [[ $deb != ../* ]] || { echo "debian13.sh: $2 is not inside the tree" >&2; exit 2; }
+    setup=(--try-package "/korvex/$deb")
+    system+=-try
+    # What the package depends on decides the system, not the package's own bytes.
+    depends=$(dpkg-deb -f "$tree/$deb" Depends)
+    shift 2
+fi
 "$tree"/scripts/setup.sh --debian13
 
-mkdir -p "$cache"
-# Two systems may start at once (scripts/test.sh starts two): one makes the tarball, the other
-# waits for it.
-exec {lock}>"$tarball.lock"
-flock --wait 1800 "$lock"
-if [[ -z $(find "$tarball" -mtime -7 2>/dev/null) ]]; then
-    echo "Making the Debian 13 system: $tarball"
-    mmdebstrap --quiet --variant=minbase --mode=root ${arch:+"--arch=$arch"} --format=tar \
-        trixie "$tarball.new" \
-        "deb $mirror/debian trixie main" \
-        "deb $mirror/debian trixie-updates main" \
-        "deb $mirror/debian-security trixie-security main"
-    mv "$tarball.new" "$tarball"
-fi
-exec {lock}>&-
-
-root=$(mktemp -d "${TMPDIR:-/var/tmp}/korvex-$system.XXXXXX")
-cleanup() {
-    # The binds were made in a mount namespace of their own: out here the system is plain
-    # files and empty folders.
-    rm -rf --one-file-system "$root"
-}
-trap cleanup EXIT
-tar -xf "$tarball" -C "$root"
+key=$(printf '%s\n' "$system" "${setup[@]}" "${depends:-}" \
+    | cat - "$tree/scripts/setup.sh" "$tree/debian/control" | sha256sum | cut -c 1-12)
+prepared=$cache/$system-$key
 
 archives=$cache/$system-apt-archives
+builds=(build build-run build-asan build-fuzz build-package build-windows build-arm64)
 mkdir -p "$archives/partial"
-builds=(build build-run build-asan build-coverage build-fuzz build-package build-windows
-    build-arm64)
 for build in "${builds[@]}"; do mkdir -p "$tree/$build"; done
 
 # The environment inside: a clean one, with the settings of Korvex's scripts passed on.
@@ -70,13 +66,24 @@ if [[ ${KORVEX_TIMES:-} == "$tree"/* ]]; then
     environment+=("KORVEX_TIMES=/korvex/${KORVEX_TIMES#"$tree"/}")
 fi
 
-# A script for new mount and process namespaces: bind what the system needs, then chroot.
-# The binds exist only inside, and nothing started inside outlives the command.
-unshare --mount --propagation private --pid --fork -- bash -euo pipefail -s -- "$@" <<EOF
+# enter ROOT LOWER COMMAND...: runs the command in the system at ROOT, in new mount and process
+# namespaces: binds what the system needs, then chroots. With LOWER, ROOT is first made an
+# overlay of the prepared system LOWER, its changes going to ROOT's side folders; without, ROOT
+# itself is changed (the system being prepared). The mounts exist only inside, and nothing
+# started inside outlives the command.
+enter() {
+    local root=$1 lower=$2
+    shift 2
+    unshare --mount --propagation private --pid --fork -- bash -euo pipefail -s -- "$@" <<EOF
 root='$root'
-# The system's root is a mount point of its own, as a root is, for the tools that remount it
-# (mmdebstrap, say).
-mount --bind "\$root" "\$root"
+if [[ -n '$lower' ]]; then
+    mount -t overlay overlay -o "lowerdir=$lower,upperdir=\$root.upper,workdir=\$root.work" \
+        "\$root"
+else
+    # The system's root is a mount point of its own, as a root is, for the tools that remount
+    # it (mmdebstrap, say).
+    mount --bind "\$root" "\$root"
+fi
 mount -t proc proc "\$root/proc"
 mount --rbind /sys "\$root/sys"
 mount -t tmpfs tmpfs "\$root/tmp"
@@ -109,3 +116,47 @@ echo 'Binary::apt::APT::Keep-Downloaded-Packages "true";' >"\$root/etc/apt/apt.c
 exec chroot "\$root" /usr/bin/env -i ${environment[*]@Q} \
     bash -c 'cd /korvex && exec "\$@"' bash "\$@"
 EOF
+}
+
+# The prepared system is made by one run while the others wait for it, and used by any number
+# at once: each run holds its lock shared for as long as it uses it, and making it anew waits
+# until no run does. A second lock lets one run at a time look whether it needs making.
+mkdir -p "$cache"
+exec {making}>"$prepared.making"
+flock --wait 3600 "$making"
+exec {using}>"$prepared.lock"
+if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
+    flock --wait 3600 "$using"
+    echo "Making the Debian 13 system $prepared, with setup.sh ${setup[*]}"
+    rm -rf --one-file-system "$prepared" "$prepared.new"
+    mmdebstrap --quiet --variant=minbase --mode=root ${arch:+"--arch=$arch"} \
+        --format=directory trixie "$prepared.new" \
+        "deb $mirror/debian trixie main" \
+        "deb $mirror/debian trixie-updates main" \
+        "deb $mirror/debian-security trixie-security main"
+    enter "$prepared.new" "" scripts/setup.sh "${setup[@]}"
+    touch "$prepared.new/.complete"
+    mv "$prepared.new" "$prepared"
+fi
+flock --shared "$using"
+exec {making}>&-
+
+# Systems prepared with what this tree no longer asks for, that no run uses now, and the
+# tarball that earlier versions of this script kept.
+rm -f "$cache/$system-minbase.tar"
+for other in "$cache/$system"-*.lock; do
+    other=${other%.lock}
+    [[ $other != "$prepared" && ${other#"$cache/$system"-} != *-* ]] || continue
+    if flock --nonblock "$other.lock" rm -rf --one-file-system "$other" "$other.new"; then
+        rm -f "$other.lock" "$other.making"
+    fi
+done
+
+scratch=$(mktemp -d "$cache/run-$system.XXXXXX")
+cleanup() {
+    # The overlay was mounted in a mount namespace of its own: out here its folders are plain.
+    rm -rf --one-file-system "$scratch"
+}
+trap cleanup EXIT
+mkdir "$scratch/root" "$scratch/root.upper" "$scratch/root.work"
+enter "$scratch/root" "$prepared" "$@"

@@ -4,11 +4,14 @@
 # the Windows build, its tests and its installer need, and with --arm64 what the arm64 build
 # of scripts/arm64.sh and its tests under qemu-user need: dpkg learns the arm64 architecture,
 # and the package's build-dependencies for arm64 (debian/control, cross-building) come too.
+# Several of these may be given at once, and are installed in one go.
 #
 # With --debian13 it installs only what making the Debian 13 system of scripts/debian13.sh
-# needs, and with --try-package only what packaging/check_package.sh --install-only needs.
+# needs, and with --try-package only what packaging/check_package.sh --install-only needs;
+# given a package file DEB, the packages that DEB depends on come too, and a system prepared
+# with them holds what installing DEB in a clean one would bring.
 #
-# usage: setup.sh [--test | --windows | --arm64 | --debian13 | --try-package]
+# usage: setup.sh [--test] [--windows] [--arm64] | --debian13 | --try-package [DEB]
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -69,14 +72,21 @@ debian13_packages=(
     mmdebstrap
 )
 
-packages=("${build_packages[@]}")
-case ${1:-} in
---test) packages+=("${test_packages[@]}") ;;
---windows) packages+=("${windows_packages[@]}") ;;
---arm64) packages+=("${arm64_packages[@]}") ;;
---debian13) packages=("${debian13_packages[@]}") ;;
---try-package) packages=("${try_package_packages[@]}") ;;
-esac
+packages=("${build_packages[@]}") arm64=false depends=""
+while (($#)); do
+    case $1 in
+    --test) packages+=("${test_packages[@]}") ;;
+    --windows) packages+=("${windows_packages[@]}") ;;
+    --arm64) packages+=("${arm64_packages[@]}") arm64=true ;;
+    --debian13) packages=("${debian13_packages[@]}") ;;
+    --try-package)
+        packages=("${try_package_packages[@]}")
+        if [[ -n ${2:-} ]]; then depends=$(dpkg-deb -f "$2" Depends) && shift; fi
+        ;;
+    *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
 
 sudo=()
 if ((EUID != 0)); then sudo=(sudo); fi
@@ -93,7 +103,7 @@ apt_get() {
 }
 
 refresh=false
-if [[ ${1:-} == --arm64 ]] && ! grep -qx arm64 <<<"$(dpkg --print-foreign-architectures)"; then
+if $arm64 && ! grep -qx arm64 <<<"$(dpkg --print-foreign-architectures)"; then
     echo "Adding the arm64 architecture to dpkg"
     "${sudo[@]}" dpkg --add-architecture arm64
     refresh=true
@@ -113,16 +123,27 @@ for package in "${packages[@]}"; do
     fi
 done
 
-if ((${#missing[@]})) || $refresh; then
-    apt_get update -qq
+# To look for what is missing, and for what the package to try depends on in a system that
+# mmdebstrap has just made (it leaves no package lists).
+update=false
+if ((${#missing[@]})) || $refresh; then update=true; fi
+if [[ -n $depends ]] && ! compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null; then
+    update=true
 fi
+if $update; then apt_get update -qq; fi
 if ((${#missing[@]})); then
+    mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
     echo "Installing: ${missing[*]}"
     apt_get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# What the package to try depends on; apt does nothing when it is all there.
+if [[ -n $depends ]]; then
+    apt_get satisfy -y -qq --no-install-recommends "$depends"
+fi
+
 # The package's own list of what building it for arm64 needs, as Debian cross-builds it.
-if [[ ${1:-} == --arm64 ]] \
+if $arm64 \
     && ! dpkg-checkbuilddeps -a arm64 -P cross,nocheck "$tree/debian/control" 2>/dev/null; then
     echo "Installing the build-dependencies of the arm64 package"
     apt_get build-dep -y -qq --no-install-recommends -a arm64 -P cross,nocheck "$tree"

@@ -12,7 +12,8 @@
 # The three run at once: each waits on apt, X servers, emulators and Wine often enough for the
 # others to use the cores meanwhile. The output of the two Debian 13 systems goes to
 # build-times/debian13.log and build-times/windows.log, and is shown when they end. The run
-# ends with a table of the seconds each stage took, the Qt build's among them when it ran.
+# ends with a table of the wall and CPU seconds each stage took, the Qt build's among them when
+# it ran, and the CPU time of the whole run.
 #
 # With --linux, everything but the Windows build. To check one release alone, run
 # scripts/linux-checks.sh here, or scripts/debian13.sh scripts/linux-checks.sh.
@@ -28,10 +29,14 @@ mkdir -p build-times
 export KORVEX_TIMES=$PWD/build-times/stages.tsv
 : >"$KORVEX_TIMES"
 table() {
-    local status=$?
-    echo "=== seconds per stage"
-    awk -F '\t' '{ printf "%-56s %6d\n", $1, $2 }' "$KORVEX_TIMES"
-    printf '%-56s %6d\n' "the whole run$( ((status == 0)) || echo " (FAILED)")" "$SECONDS"
+    local status=$? cpu
+    children_cpu cpu
+    echo "=== seconds per stage: wall time, and the CPU time (user + system) of its processes"
+    printf '%-56s %7s %7s\n' stage wall CPU
+    awk -F '\t' '{ printf "%-56s %7d %7.1f\n", $1, $2, $3 }' "$KORVEX_TIMES"
+    printf '%-56s %7d %7s  (%d CPU-minutes)\n' \
+        "the whole run$( ((status == 0)) || echo " (FAILED)")" "$SECONDS" "$(seconds "$cpu")" \
+        $(((cpu + 3000) / 6000))
     exit "$status"
 }
 trap table EXIT
@@ -73,6 +78,6 @@ echo "=== $here and Debian 13 side by side"
 timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
     build-releases/trixie
 deb=$(ls "build-releases/$here"/korvex_*_"$(dpkg --print-architecture)".deb)
-timed "the $here package on Debian 13" scripts/debian13.sh \
+timed "the $here package on Debian 13" scripts/debian13.sh --for-package "$deb" \
     packaging/check_package.sh --install-only "$deb"
 echo "=== all checks passed"

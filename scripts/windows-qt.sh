@@ -10,8 +10,8 @@
 # below, the toolchain file and the patches. A later run with the same ones reuses it at once; a change of
 # any of them builds a new one beside it.
 #
-# When it builds, it adds a line with its build steps and seconds to the file KORVEX_TIMES
-# names, if any (scripts/test.sh's table of stages).
+# When it builds, it adds a line with its build steps, seconds and CPU seconds to the file
+# KORVEX_TIMES names, if any (scripts/test.sh's table of stages).
 #
 # usage: windows-qt.sh      (the packages it needs come from setup.sh --windows)
 set -euo pipefail
@@ -52,11 +52,18 @@ options=(
     -DFEATURE_colordialog=OFF -DFEATURE_progressdialog=OFF -DFEATURE_wizard=OFF
     -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF
     -DFEATURE_textmarkdownwriter=OFF -DFEATURE_systemtrayicon=OFF
+    # Korvex's captions, texts and numbers are Latin script, which the fonts' own glyph tables
+    # and advances lay out whole: no text shaping engine (HarfBuzz) is needed.
+    -DFEATURE_harfbuzz=OFF
     # One compiler run for many sources, and no bill of materials, which Korvex ships none of.
     -DQT_UNITY_BUILD=ON -DQT_GENERATE_SBOM=OFF
+    # Each function and datum in a section of its own, so that the linker leaves out of a
+    # program what it never calls (korvex.exe links with --gc-sections).
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections"
+    "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections"
     # Windows has none of these libraries; Qt's own copies are linked in.
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
-    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF
+    -DFEATURE_system_freetype=OFF
     -DFEATURE_system_doubleconversion=OFF
 )
 
@@ -107,14 +114,15 @@ cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     "${options[@]}" >&2
-started=$SECONDS
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
 steps=$(ninja -C "$work/build" -n | sed -n 's|^\[[0-9]*/\([0-9]*\)\].*|\1|p' | tail -n 1)
-cmake --build "$work/build" >&2
-cmake --install "$work/build" >&2
-echo "Qt for Windows: $steps build steps in $((SECONDS - started)) s" >&2
-if [[ -n ${KORVEX_TIMES:-} ]]; then
-    printf 'Qt for Windows (%s build steps)\t%s\n' "$steps" $((SECONDS - started)) >>"$KORVEX_TIMES"
-fi
+build_and_install() {
+    cmake --build "$work/build" >&2
+    cmake --install "$work/build" >&2
+}
+timed "Qt for Windows ($steps build steps)" build_and_install
+echo "Qt for Windows: $steps build steps; $(tail -n 1 "${KORVEX_TIMES:-/dev/null}")" >&2
 touch "$prefix/.complete"
 rm -rf "$work"
 echo "$prefix"
