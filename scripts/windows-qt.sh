@@ -20,7 +20,8 @@ cd "$(dirname "$0")/.."
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
 patches=("$PWD"/scripts/qt-patches/*.patch)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
-source_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+# The machine's own Qt: the arm64 one of the arm64 build may be installed beside it.
+source_version=$(dpkg-query -W -f='${Version}' "qt6-base-dev:$(dpkg --print-architecture)")
 upstream_version=${source_version%%+*}
 
 options=(
