@@ -123,9 +123,12 @@ EOF
 # until no run does. A second lock lets one run at a time look whether it needs making.
 mkdir -p "$cache"
 exec {making}>"$prepared.making"
-flock --wait 3600 "$making"
+if ! flock --nonblock "$making"; then
+    echo "Waiting for another run to make or look at the Debian 13 system $prepared"
+    flock --wait 3600 "$making"
+fi
 exec {using}>"$prepared.lock"
-if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
+prepare() {
     flock --wait 3600 "$using"
     echo "Making the Debian 13 system $prepared, with setup.sh ${setup[*]}"
     rm -rf --one-file-system "$prepared" "$prepared.new"
@@ -137,6 +140,11 @@ if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
     enter "$prepared.new" "" scripts/setup.sh "${setup[@]}"
     touch "$prepared.new/.complete"
     mv "$prepared.new" "$prepared"
+}
+if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
+    # shellcheck source=scripts/stages.sh
+    source "$tree/scripts/stages.sh"
+    timed "$system system prepared (setup.sh ${setup[*]%% /*})" prepare
 fi
 flock --shared "$using"
 exec {making}>&-
