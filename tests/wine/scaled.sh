@@ -101,7 +101,7 @@ for percent in "$@"; do
     wait "$KORVEX_PID" || fail "korvex.exe failed at $percent %: $(cat "$WORK/korvex-$percent.log")"
     KORVEX_PID=""
     wineserver -k
-    seen+=("$percent % $size")
+    seen+=("$percent % $(scaled 462)x$(scaled 319)")
 done
 
 echo "scaled passed in $((SECONDS - started)) s: ${seen[*]/%/,} captions whole, 24, 21, 12 and" \
