@@ -31,7 +31,8 @@ use_compiler_cache
     -DKORVEX_WARNINGS_AS_ERRORS=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
     -DQT_SKIP_AUTO_PLUGIN_INCLUSION=OFF "${compiler_cache[@]}"
 timed "korvex.exe, its tests and its installer built" cmake --build "$build"
-echo "korvex.exe: $(stat -c %s "$build/app/korvex.exe") bytes"
+size=$(stat -c %s "$build/korvex.exe")
+echo "korvex.exe: $size bytes"
 
 if [[ ${1:-} != --no-tests ]]; then
     timed "the Windows tests under Wine" ctest --test-dir "$build" --output-on-failure
