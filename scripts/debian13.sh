@@ -144,7 +144,7 @@ prepare() {
 if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
     # shellcheck source=scripts/stages.sh
     source "$tree/scripts/stages.sh"
-    timed "$system system prepared (setup.sh ${setup[*]%% /*})" prepare
+    timed "$system system prepared (setup.sh ${setup[*]//\/korvex\/*/DEB})" prepare
 fi
 flock --shared "$using"
 exec {making}>&-
