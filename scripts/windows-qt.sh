@@ -58,10 +58,6 @@ options=(
     -DFEATURE_harfbuzz=OFF
     # One compiler run for many sources, and no bill of materials, which Korvex ships none of.
     -DQT_UNITY_BUILD=ON -DQT_GENERATE_SBOM=OFF
-    # Each function and datum in a section of its own, so that the linker leaves out of a
-    # program what it never calls (korvex.exe links with --gc-sections).
-    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections"
-    "-DCMAKE_CXX_FLAGS=-ffunction-sections -fdata-sections"
     # Windows has none of these libraries; Qt's own copies are linked in.
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
     -DFEATURE_system_freetype=OFF
