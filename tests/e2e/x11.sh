@@ -108,36 +108,36 @@ windows_named() {
     fail "xdotool cannot look for '$1': $(cat "$WORK/xdotool.log")"
 }
 
-# wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
-wait_for_window() {
-    local ids seconds=$((15 * SLOWDOWN)) deadline
-    deadline=$((SECONDS + seconds))
-    until ids=$(windows_named "$1" --onlyvisible); do
-        ((SECONDS < deadline)) || fail "no window '$1' was shown within $seconds s"
+# poll SECONDS COMMAND [ARGUMENT...]: runs the command every tenth of a second until it
+# succeeds, for up to SECONDS (times SLOWDOWN); returns 1 when it never did, with the seconds
+# waited in $waited, for the caller's message.
+poll() {
+    local deadline
+    waited=$(($1 * SLOWDOWN))
+    deadline=$((SECONDS + waited))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
         sleep 0.1
     done
+}
+
+# wait_for_window NAME_REGEX: prints the id of the first visible window of that name.
+wait_for_window() {
+    local ids
+    shown() { ids=$(windows_named "$1" --onlyvisible); }
+    poll 15 shown "$1" || fail "no window '$1' was shown within $waited s"
     echo "${ids%%$'\n'*}"
 }
 
 # wait_gone NAME_REGEX: waits until no window of that name is visible.
 wait_gone() {
-    local seconds=$((5 * SLOWDOWN)) deadline
-    deadline=$((SECONDS + seconds))
-    while windows_named "$1" --onlyvisible >/dev/null; do
-        ((SECONDS < deadline)) || fail "the window '$1' was still visible after $seconds s"
-        sleep 0.1
-    done
+    hidden() { ! windows_named "$1" --onlyvisible >/dev/null; }
+    poll 5 hidden "$1" || fail "the window '$1' was still visible after $waited s"
 }
 
 # wait_for_file FILE: waits until FILE has something in it.
-wait_for_file() {
-    local seconds=$((5 * SLOWDOWN)) deadline
-    deadline=$((SECONDS + seconds))
-    until [[ -s $1 ]]; do
-        ((SECONDS < deadline)) || fail "nothing was written to $1 within $seconds s"
-        sleep 0.1
-    done
-}
+wait_for_file() { poll 5 test -s "$1" || fail "nothing was written to $1 within $waited s"; }
 
 # wait_for_exit PID: waits until korvex, pressed Exit in, has ended.
 wait_for_exit() {
@@ -148,13 +148,12 @@ wait_for_exit() {
 
 # wait_for_size WINDOW WIDTHxHEIGHT: waits until the window's own area has that size.
 wait_for_size() {
-    local seconds=$((5 * SLOWDOWN)) deadline size
-    deadline=$((SECONDS + seconds))
-    while size=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p')
-        [[ $size != "$2" ]]; do
-        ((SECONDS < deadline)) || fail "the window is $size, not $2, after $seconds s"
-        sleep 0.1
-    done
+    local size
+    sized() {
+        size=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p')
+        [[ $size == "$2" ]]
+    }
+    poll 5 sized "$1" "$2" || fail "the window is $size, not $2, after $waited s"
 }
 
 # The X server takes the pointer's move and the click in the order they come, so the click
@@ -257,13 +256,11 @@ enter_6_7_4() {
 # with room on its right for the output-file window, and checks that its own area is
 # 462 x 319. Sets left, right and top to the widths of its frame.
 place_main_window() {
-    local i geometry
+    local geometry
     read -r left right top _ <<<"$(frame_extents "$1")"
     xdotool windowmove "$1" "$left" $((100 + top))
-    for ((i = 0; i < 50; i++)); do
-        [[ $(window_position "$1") == "$left $((100 + top))" ]] && break
-        sleep 0.1
-    done
+    placed() { [[ $(window_position "$1") == "$left $((100 + top))" ]]; }
+    poll 5 placed "$1" || true
     geometry=$(xdotool getwindowgeometry "$1")
     [[ $(window_position "$1") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
         || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$1") $geometry"
@@ -273,7 +270,7 @@ place_main_window() {
 # hide the About window, and Info shows the same one again; its close box destroys it, and
 # Info then makes a new one, which Esc hides.
 check_about_window() {
-    local main=$1 about=$2 keys key x y top again i
+    local main=$1 about=$2 keys key x y top again
     for keys in space Escape "Tab Tab space"; do
         for key in $keys; do press_key "$about" "$key"; done
         wait_gone '^About Korvex$'
@@ -289,12 +286,8 @@ check_about_window() {
     read -r _ _ top _ <<<"$(frame_extents "$about")"
     # The close box is the rightmost in openbox's title bar.
     xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) click 1
-    for ((i = 0; i < 50; i++)); do
-        windows_named '^About Korvex$' >/dev/null || break
-        sleep 0.1
-    done
-    windows_named '^About Korvex$' >/dev/null \
-        && fail "the close box did not destroy the About window"
+    destroyed() { ! windows_named '^About Korvex$' >/dev/null; }
+    poll 5 destroyed || fail "the close box did not destroy the About window within $waited s"
     click_in "$main" 316 128
     again=$(wait_for_window '^About Korvex$')
     [[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
