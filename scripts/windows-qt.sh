@@ -53,6 +53,21 @@ options=(
     -DFEATURE_colordialog=OFF -DFEATURE_progressdialog=OFF -DFEATURE_wizard=OFF
     -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF
     -DFEATURE_textmarkdownwriter=OFF -DFEATURE_systemtrayicon=OFF
+    # The accessibility layer names every widget class, so a static build links each one that
+    # is built, with its drawing code in the styles; these are widgets Korvex never shows.
+    -DFEATURE_tabbar=OFF -DFEATURE_menubar=OFF -DFEATURE_splitter=OFF -DFEATURE_lcdnumber=OFF
+    -DFEATURE_spinbox=OFF -DFEATURE_stackedwidget=OFF -DFEATURE_toolbox=OFF -DFEATURE_dial=OFF
+    -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_radiobutton=OFF
+    -DFEATURE_formlayout=OFF -DFEATURE_splashscreen=OFF -DFEATURE_rubberband=OFF
+    -DFEATURE_sizegrip=OFF -DFEATURE_progressbar=OFF -DFEATURE_scroller=OFF
+    -DFEATURE_gestures=OFF -DFEATURE_movie=OFF
+    # Nor does it parse style sheets, regular expressions or dates, model files, sort or
+    # proxy models, or count in the Islamic and Jalali calendars; the SHA-3 of its hash class
+    # is built for size.
+    -DFEATURE_cssparser=OFF -DFEATURE_regularexpression=OFF -DFEATURE_datetimeparser=OFF
+    -DFEATURE_filesystemmodel=OFF
+    -DFEATURE_proxymodel=OFF -DFEATURE_hijricalendar=OFF -DFEATURE_islamiccivilcalendar=OFF
+    -DFEATURE_jalalicalendar=OFF -DFEATURE_sha3_fast=OFF
     # Korvex's captions, texts and numbers are Latin script, which the fonts' own glyph tables
     # and advances lay out whole: no text shaping engine (HarfBuzz) is needed.
     -DFEATURE_harfbuzz=OFF
@@ -114,10 +129,7 @@ cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
 # shellcheck source=scripts/stages.sh
 source scripts/stages.sh
 steps=$(ninja -C "$work/build" -n | sed -n 's|^\[[0-9]*/\([0-9]*\)\].*|\1|p' | tail -n 1)
-build_and_install() {
-    cmake --build "$work/build" >&2
-    cmake --install "$work/build" >&2
-}
+build_and_install() { cmake --build "$work/build" >&2 && cmake --install "$work/build" >&2; }
 timed "Qt for Windows ($steps build steps)" build_and_install
 echo "Qt for Windows: $steps build steps; $(tail -n 1 "${KORVEX_TIMES:-/dev/null}")" >&2
 touch "$prefix/.complete"
