@@ -26,6 +26,8 @@ private Q_SLOTS:
 
     void windowsHaveTheirSizeAndTitle_data();
     void windowsHaveTheirSizeAndTitle();
+    void controlsStandAtTheirPlaces_data();
+    void controlsStandAtTheirPlaces();
     void namedFontsFindTheirSubstitutes_data();
     void namedFontsFindTheirSubstitutes();
     void noCaptionIsClipped_data();
@@ -131,6 +133,67 @@ void LayoutTest::windowsHaveTheirSizeAndTitle()
         focusRectangles += notFace(4) > 0;
     }
     QCOMPARE(focusRectangles, 1);
+}
+
+void LayoutTest::controlsStandAtTheirPlaces_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QRect>("twips");
+
+    // Left, top, width and height in twips from the window's client area, 15 to a pixel.
+    const auto place = [](const char *window, const char *control, int left, int top,
+                          int width, int height) {
+        QTest::addRow("%s %s", window, control)
+            << QString::fromLatin1(window) << QString::fromLatin1(control)
+            << QRect(left, top, width, height);
+    };
+    place("Form1", "Label3", 3480, 120, 1815, 375);
+    place("Form1", "Text2", 5400, 120, 975, 375);
+    place("Form1", "Label4", 3480, 600, 1815, 375);
+    place("Form1", "Text3", 5400, 600, 975, 375);
+    place("Form1", "Label2", 3480, 1080, 1815, 375);
+    place("Form1", "Text1", 5400, 1080, 975, 375);
+    place("Form1", "Frame1", 0, 1440, 6855, 855);
+    place("Form1", "Command1", 120, 1680, 1335, 495);
+    place("Form1", "Command2", 1440, 1680, 1335, 495);
+    place("Form1", "Command5", 2760, 1680, 1335, 495);
+    place("Form1", "Command4", 4080, 1680, 1335, 495);
+    place("Form1", "Command3", 5400, 1680, 1335, 495);
+    place("Form1", "Label5", 480, 2400, 1215, 495);
+    place("Form1", "Label1", 2520, 2400, 3975, 495);
+    place("Form1", "Picture1", 360, 2880, 6375, 1935);
+    place("Form2", "Label1", 120, 120, 4455, 1815);
+    place("Form2", "Command1", 120, 2160, 1335, 495);
+    place("Form2", "Command2", 1680, 2160, 1335, 495);
+    place("Form2", "Command3", 3240, 2160, 1335, 495);
+    place("Form2", "Text1", 120, 2760, 4455, 3135);
+    place("frmAbout", "Picture1", 240, 240, 495, 495);
+    place("frmAbout", "lblTitle", 1050, 240, 3885, 480);
+    place("frmAbout", "lblVersion", 1050, 780, 3885, 225);
+    place("frmAbout", "lblDescription", 1050, 1125, 3885, 1170);
+    place("frmAbout", "lblDisclaimer", 255, 2625, 3870, 825);
+    place("frmAbout", "cmdOK", 4245, 2625, 1260, 345);
+    // The etched separator: a grey line one pixel wide from (90, 2445) to (5654, 2445) and a
+    // white one two wide from (105, 2460), each as far as the pixel that holds its end.
+    place("frmAbout", "Line1_1", 90, 2445, 5565, 15);
+    place("frmAbout", "Line1_0", 105, 2460, 5550, 30);
+}
+
+// Where each control stands is what the user finds it by, and what the end-to-end tests
+// find it by too, through the accessibility tree.
+void LayoutTest::controlsStandAtTheirPlaces()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QRect, twips);
+
+    QWidget *top = this->window(window);
+    QVERIFY(top);
+    QWidget *widget = top->findChild<QWidget *>(control);
+    QVERIFY(widget);
+    const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QCOMPARE(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size()), pixels);
 }
 
 void LayoutTest::namedFontsFindTheirSubstitutes_data()
