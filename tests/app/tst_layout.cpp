@@ -142,8 +142,8 @@ void LayoutTest::controlsStandAtTheirPlaces_data()
     QTest::addColumn<QRect>("twips");
 
     // Left, top, width and height in twips from the window's client area, 15 to a pixel.
-    const auto place = [](const char *window, const char *control, int left, int top,
-                          int width, int height) {
+    const auto place = [](const char *window, const char *control, int left, int top, int width,
+                          int height) {
         QTest::addRow("%s %s", window, control)
             << QString::fromLatin1(window) << QString::fromLatin1(control)
             << QRect(left, top, width, height);

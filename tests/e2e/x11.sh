@@ -161,14 +161,6 @@ wait_for_size() {
 click_in() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 press_key() { timeout 5 xdotool windowfocus --sync "$1" key "$2" || fail "cannot press $2"; }
 
-# type_into WINDOW X Y TEXT: replaces the text of the box at X,Y.
-type_into() {
-    click_in "$1" "$2" "$3"
-    # The keys go to the window that has the focus: the window manager gives it on the click.
-    xdotool windowfocus --sync "$1" key ctrl+a
-    xdotool type --delay 30 "$4"
-}
-
 screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
 
 same_pixels() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
@@ -198,6 +190,15 @@ drawn_screenshot() {
 window_position() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
         END {print x, y}'
+}
+
+# window_size WINDOW: prints the size of the window's own area as WIDTHxHEIGHT.
+window_size() { xwininfo -id "$1" | awk '/Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h}'; }
+
+# ui_size UI_FILE: prints the size of a window as its .ui file stores it, as WIDTHxHEIGHT.
+ui_size() {
+    sed -n 's/.*<\(width\|height\)>\([0-9]*\)<.*/\2/p' "${BASH_SOURCE[0]%/*}/../../$1" \
+        | head -n 2 | paste -sd x
 }
 
 # frame_extents WINDOW: prints the left, right, top and bottom widths of its frame.
@@ -231,30 +232,30 @@ dismiss_message() {
 # delete_log OUTPUT_WINDOW: presses Delete Output in the output-file window, dismisses its
 # message, checks that the log file $LOG is gone and closes the window.
 delete_log() {
-    click_in "$1" 156 160
+    click_control "$1" Output.txt "Delete Output"
     dismiss_message
     [[ ! -e $LOG ]] || fail "$LOG still exists after Delete Output"
-    click_in "$1" 260 160
+    click_control "$1" Output.txt Return
     wait_gone '^Output.txt$'
 }
 
 # type_6_7_4 WINDOW: types 6 rows, 7 columns and a connection length of 4 into the main
 # window's boxes.
 type_6_7_4() {
-    type_into "$1" 392 20 6
-    type_into "$1" 392 52 7
-    type_into "$1" 392 84 4
+    type_into "$1" "Korvex " "Rows M" 6
+    type_into "$1" "Korvex " "Columns N" 7
+    type_into "$1" "Korvex " "Connection length C" 4
 }
 
 # enter_6_7_4 WINDOW: types 6, 7 and 4 into the main window's boxes and presses Calculate.
 enter_6_7_4() {
     type_6_7_4 "$1"
-    click_in "$1" 52 128
+    click_control "$1" "Korvex " Calculate
 }
 
 # place_main_window WINDOW: moves the main window's frame to the left edge, 100 pixels down,
 # with room on its right for the output-file window, and checks that its own area is
-# 462 x 319. Sets left, right and top to the widths of its frame.
+# the size app/form1.ui gives it. Sets left, right and top to the widths of its frame.
 place_main_window() {
     local geometry
     read -r left right top _ <<<"$(frame_extents "$1")"
@@ -262,8 +263,10 @@ place_main_window() {
     placed() { [[ $(window_position "$1") == "$left $((100 + top))" ]]; }
     poll 5 placed "$1" || true
     geometry=$(xdotool getwindowgeometry "$1")
-    [[ $(window_position "$1") == "$left $((100 + top))" && $geometry == *"Geometry: 462x319"* ]] \
-        || fail "main window is not 462x319 in a frame at 0,100: $(window_position "$1") $geometry"
+    [[ $(window_position "$1") == "$left $((100 + top))" \
+        && $geometry == *"Geometry: $(ui_size app/form1.ui)"* ]] \
+        || fail "main window is not as app/form1.ui gives it, in a frame at 0,100:" \
+            "$(window_position "$1") $geometry"
 }
 
 # check_about_window MAIN ABOUT: OK (which has the first focus), Esc and Tab-Tab-Space only
@@ -276,7 +279,7 @@ check_about_window() {
         wait_gone '^About Korvex$'
         [[ $(windows_named '^About Korvex$') == "$about" ]] \
             || fail "'$keys' did not only hide the About window"
-        click_in "$main" 316 128
+        click_control "$main" "Korvex " Info
         [[ $(wait_for_window '^About Korvex$') == "$about" ]] \
             || fail "Info after '$keys' did not show the same About window"
     done
@@ -285,10 +288,11 @@ check_about_window() {
     read -r x y <<<"$(window_position "$about")"
     read -r _ _ top _ <<<"$(frame_extents "$about")"
     # The close box is the rightmost in openbox's title bar.
-    xdotool mousemove $((x + 382 - 10)) $((y - top / 2)) click 1
+    xdotool mousemove $((x + $(window_size "$about" | cut -d x -f 1) - 10)) $((y - top / 2)) \
+        click 1
     destroyed() { ! windows_named '^About Korvex$' >/dev/null; }
     poll 5 destroyed || fail "the close box did not destroy the About window within $waited s"
-    click_in "$main" 316 128
+    click_control "$main" "Korvex " Info
     again=$(wait_for_window '^About Korvex$')
     [[ $again != "$about" ]] || fail "Info after the close box showed the old About window"
     press_key "$again" Escape
@@ -300,14 +304,14 @@ check_about_window() {
 # and leaves it in $WORK/expected.txt; the main window is then in $SHOTS/main-window.png.
 check_calculations() {
     step "calculating with no input"
-    click_in "$1" 52 128
+    click_control "$1" "Korvex " Calculate
     dismiss_message
     [[ ! -e $LOG ]] || fail "a refused calculation wrote $LOG"
 
     step "calculating 6 rows, 7 columns, length 4"
     type_6_7_4 "$1"
     drawn_screenshot "$1" main-window-typed
-    click_in "$1" 52 128
+    click_control "$1" "Korvex " Calculate
     wait_for_file "$LOG"
     printf '"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n' >"$WORK/expected.txt"
     cmp "$WORK/expected.txt" "$LOG" || fail "$LOG differs: $(od -c "$LOG" 2>&1 | head -5)"

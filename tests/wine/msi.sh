@@ -7,15 +7,17 @@
 # deleting it starts no repair. What the installer put on the disk and in the registry but
 # the log must be gone again.
 #
-# Usage: msi.sh MSI VERSION KORVEX_EXE CMAKE MSI_DEFINITIONS LATER_VERSION
+# Usage: msi.sh MSI VERSION KORVEX_EXE CMAKE MSI_DEFINITIONS LATER_VERSION UIAWALK_EXE
 set -euo pipefail
 
-readonly MSI=$1 VERSION=$2 KORVEX=$3 CMAKE=$4 MSI_DEFINITIONS=$5 LATER_VERSION=$6
+readonly MSI=$1 VERSION=$2 KORVEX=$3 CMAKE=$4 MSI_DEFINITIONS=$5 LATER_VERSION=$6 UIAWALK=$7
 readonly HERE=${BASH_SOURCE[0]%/*}
 TEST_NAME=msi
 
 # shellcheck source=tests/e2e/x11.sh
 source "$HERE/../e2e/x11.sh"
+# shellcheck source=tests/wine/uia.sh
+source "$HERE/uia.sh"
 trap cleanup EXIT
 trap 'exit 143' INT TERM HUP
 
@@ -90,12 +92,12 @@ run_korvex() {
     korvex=$!
     main=$(wait_for_window '^Korvex $')
     for action in "$@"; do "$action" "$main"; done
-    click_in "$main" 404 128
+    click_control "$main" "Korvex " Exit
     timeout 10 tail --pid="$korvex" -f /dev/null || fail "korvex.exe is still running after Exit"
 }
 delete_output() {
     local output
-    click_in "$1" 228 128
+    click_control "$1" "Korvex " Output.txt
     output=$(wait_for_window '^Output.txt$')
     delete_log "$output"
 }

@@ -56,52 +56,51 @@ for percent in "$@"; do
     KORVEX_PID=$!
     main=$(wait_for_window '^Korvex $')
     xdotool windowmove --sync "$main" 0 0
-    wait_for_size "$main" "$(scaled 462)x$(scaled 319)"
+    read -r width height <<<"$(ui_size app/form1.ui | tr x ' ')"
+    wait_for_size "$main" "$(scaled "$width")x$(scaled "$height")"
 
     step "reading the captions at $percent %"
     draw_references Calculate Clear Output.txt Info Exit 0 1 2 3 4 5 6 7 8 9
     drawn_screenshot "$main" "main-window-$percent-start"
-    x=8
     for caption in Calculate Clear Output.txt Info Exit; do
-        caption_is_whole "$SHOTS/main-window-$percent-start.png" "$(scaled "$x")" \
-            "$(scaled 112)" "$(scaled 89)" "$(scaled 33)" "$caption" "$percent"
-        x=$((x + 88))
+        caption_at "$SHOTS/main-window-$percent-start.png" "Korvex " "$caption" "$percent"
     done
 
     step "calculating 6 rows, 7 columns, length 4 at $percent %"
-    type_into "$main" "$(scaled 392)" "$(scaled 20)" 6
-    type_into "$main" "$(scaled 392)" "$(scaled 52)" 7
-    type_into "$main" "$(scaled 392)" "$(scaled 84)" 4
+    type_6_7_4 "$main"
     drawn_screenshot "$main" "main-window-$percent-typed"
-    click_in "$main" "$(scaled 52)" "$(scaled 128)"
+    click_control "$main" "Korvex " Calculate
     wait_for_file "$log"
     cmp "$WORK/expected.txt" "$log" || fail "at $percent %, C:/output.txt differs"
     drawn_screenshot "$main" "main-window-$percent" "$SHOTS/main-window-$percent-typed.png"
     # Above the button row: the frame's caption lies further down.
-    numbers_are_printed "$SHOTS/main-window-$percent.png" "$percent" "$(scaled 232)" \
-        "$(scaled 96)" 24 21 12 69
+    # The printed lines lie left of the boxes' labels and above the button row's frame.
+    read -r labels _ <<<"$(uia_place "Korvex " Text "Rows M")"
+    read -r _ frame _ <<<"$(uia_place "Korvex " Group Control)"
+    numbers_are_printed "$SHOTS/main-window-$percent.png" "$percent" "$labels" "$frame" \
+        24 21 12 69
 
     step "reading the three windows through UI Automation at $percent %"
     uia_check "Korvex " app/form1.ui "$percent" 24 21 12 69
     # Each window is hidden again before the next button is pressed: on a small screen it may
     # lie over the main window.
-    click_in "$main" "$(scaled 316)" "$(scaled 128)"
+    click_control "$main" "Korvex " Info
     about=$(wait_for_window '^About Korvex$')
     uia_check "About Korvex" about/frmabout.ui "$percent"
     press_key "$about" Escape
     wait_gone '^About Korvex$'
-    click_in "$main" "$(scaled 228)" "$(scaled 128)"
+    click_control "$main" "Korvex " Output.txt
     output=$(wait_for_window '^Output.txt$')
     uia_check Output.txt output_window/form2.ui "$percent"
-    click_in "$output" "$(scaled 260)" "$(scaled 160)"
+    click_control "$output" Output.txt Return
     wait_gone '^Output.txt$'
 
-    click_in "$main" "$(scaled 404)" "$(scaled 128)"
+    click_control "$main" "Korvex " Exit
     timeout 10 tail --pid="$KORVEX_PID" -f /dev/null || fail "korvex.exe is still running after Exit"
     wait "$KORVEX_PID" || fail "korvex.exe failed at $percent %: $(cat "$WORK/korvex-$percent.log")"
     KORVEX_PID=""
     wineserver -k
-    seen+=("$percent % $(scaled 462)x$(scaled 319)")
+    seen+=("$percent % $(scaled "$width")x$(scaled "$height")")
 done
 
 echo "scaled passed in $((SECONDS - started)) s: ${seen[*]/%/,} captions whole, 24, 21, 12 and" \

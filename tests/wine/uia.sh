@@ -19,3 +19,38 @@ uia_check() {
     echo "${TEST_NAME:-e2e}: UI Automation shows '$title' at $percent % as laid out:" \
         "$(grep -c '^ok:' "$walk.checked") checks"
 }
+
+# uia_place TITLE CONTROL_TYPE NAME: prints the left, top, width and height, from the window's
+# own area, of the one element of that type and name that UI Automation shows in the window.
+uia_place() {
+    local place
+    place=$(wine "$UIAWALK" "$1" </dev/null 2>/dev/null | awk -F'\t' -v type="$2" -v name="$3" \
+        '$1 == type && $2 == name { place = $3; ++found } END { print place; exit found != 1 }') \
+        || fail "UI Automation shows no one $2 '$3' in '$1'"
+    echo "$place"
+}
+
+# click_control WINDOW TITLE NAME: clicks the middle of the button NAME of the window.
+click_control() {
+    local x y width height
+    read -r x y width height <<<"$(uia_place "$2" Button "$3")"
+    click_in "$1" $((x + width / 2)) $((y + height / 2))
+}
+
+# type_into WINDOW TITLE NAME TEXT: replaces the text of the box NAME of the window.
+type_into() {
+    local x y width height
+    read -r x y width height <<<"$(uia_place "$2" Edit "$3")"
+    click_in "$1" $((x + width / 2)) $((y + height / 2))
+    # The keys go to the window that has the focus: the window manager gives it on the click.
+    xdotool windowfocus --sync "$1" key ctrl+a
+    xdotool type --delay 30 "$4"
+}
+
+# caption_at SCREENSHOT TITLE NAME [PERCENT]: the caption of the button NAME, where UI
+# Automation shows it, is drawn whole in the screenshot of the window TITLE.
+caption_at() {
+    local place
+    read -ra place <<<"$(uia_place "$2" Button "$3")"
+    caption_is_whole "$1" "${place[@]}" "${3% }" "${4:-100}"
+}
