@@ -3,4 +3,4 @@
 # (6 rows, 7 columns, C 4) and saves each window it sees into docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tests/e2e/session.sh tests/e2e/story.py "${1:-build/app/korvex}" docs/screenshots linux
+bash tests/e2e/session.sh tests/e2e/story.py "${1:-build/app/korvex}" docs/screenshots

@@ -1,10 +1,9 @@
 """Drives korvex as a user does and reads it as a screen reader does.
 
-Windows are found by title and controls by role and accessible name in the accessibility
-tree: AT-SPI on Linux, UI Automation (through korvex_uiawalk) under Wine. The pointer and the
-keys go through the X server with xdotool, to the middle of the rectangle the tree reports, so
-a click is still a user's click. Every wait is for a state and has a bound, five times longer
-under an emulator (KORVEX_EMULATOR) and twice as long under Wine, and says what it waited for.
+Windows are found by title and controls by role and accessible name in the AT-SPI tree. The
+pointer and the keys go through the X server with xdotool, to the middle of the rectangle the
+tree reports, so a click is still a user's click. Every wait is for a state and has a bound,
+five times longer under an emulator (KORVEX_EMULATOR), and says what it waited for.
 """
 
 import os
@@ -14,7 +13,7 @@ import subprocess
 import time
 
 EMULATOR = shlex.split(os.environ.get("KORVEX_EMULATOR", ""))
-SLOWDOWN = 5 if EMULATOR else 2 if os.environ.get("WINEPREFIX") else 1
+SLOWDOWN = 5 if EMULATOR else 1
 
 
 class Failure(Exception):
@@ -125,37 +124,10 @@ class Atspi:
         return found
 
 
-class Uia:
-    """A korvex.exe's windows through UI Automation, read by korvex_uiawalk under Wine."""
-
-    ROLES = {"Button": "button", "Edit": "box", "Text": "label", "Image": "picture"}
-
-    def __init__(self, uiawalk):
-        self.uiawalk = uiawalk
-
-    def pump(self):
-        pass
-
-    def elements(self, title, origin):
-        walked = subprocess.run(["wine", self.uiawalk, title], stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, text=True,
-                                timeout=30 * SLOWDOWN)
-        if walked.returncode:
-            return None
-        found = []
-        for line in walked.stdout.splitlines():
-            kind, name, place, focusable, help_text, description, text = line.split("\t")
-            role = "results" if name == "Results" else self.ROLES.get(kind, kind)
-            found.append(Element(role, name, tuple(map(int, place.split())),
-                                 description.replace("\\n", "\n"), text,
-                                 focusable == "focusable"))
-        return found
-
-
 class Window:
     """A shown window: its X window, and its controls as the tree shows them."""
 
-    def __init__(self, korvex, title, xid):
+    def __init__(self, korvex, title, xid):  # korvex: the Korvex it belongs to
         self.korvex, self.title, self.xid = korvex, title, xid
 
     def origin(self):
@@ -220,9 +192,8 @@ def same_pixels(first, second):
 
 
 def visible_windows(title):
-    """The X ids of the visible windows of that title. Wine makes and destroys windows of its
-    own as a program starts and ends; xdotool stops with an X error when one goes while it
-    looks, which is not "none"."""
+    """The X ids of the visible windows of that title. xdotool stops with an X error when a
+    window goes while it looks, which is not "none"."""
     for _ in range(20):
         pattern = re.sub(r"([.^$*+?()\[\]{}|\\])", r"\\\1", title)
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",

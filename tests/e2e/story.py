@@ -1,12 +1,11 @@
 """The user's path through korvex, end to end, and the checks that only one system can make.
 
-usage: story.py KORVEX SCREENSHOTS linux          (in session.sh's session, through AT-SPI)
-       story.py KORVEX SCREENSHOTS wine UIAWALK   (under Wine, through UI Automation)
+usage: story.py KORVEX SCREENSHOTS    (in session.sh's session)
 A refused Calculate and its message; 6, 7 and 4 with the printed results and the log's exact
 bytes; Output.txt, Delete Output, its message, the file gone, Return; About: OK, Esc and
 Tab-Tab-Space hide it, Info shows the same one, the close box destroys it and Info makes a new
-one; Exit ends the process. On Linux also what AT-SPI tells a screen reader, a dark desktop,
-and the log's place with HOME unset.
+one; Exit ends the process. Then what AT-SPI tells a screen reader, a dark desktop, and the
+log's place with HOME unset.
 """
 
 import os
@@ -15,10 +14,9 @@ import subprocess
 import sys
 import xml.etree.ElementTree
 
-from driver import Atspi, Failure, Korvex, Uia, run, same_pixels, visible_windows, wait_until
+from driver import Atspi, Failure, Korvex, run, same_pixels, wait_until
 
-KORVEX, SHOTS, SYSTEM = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
-WINE = SYSTEM == "wine"
+KORVEX, SHOTS = os.path.abspath(sys.argv[1]), sys.argv[2]
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 WORK = os.environ["WORK"]
 RECORD = b'"Columns:",6\r\n"Rows:",7\r\n"Connection Length:",4\r\n\r\n'
@@ -118,11 +116,9 @@ def story(korvex, log):
     main_x, main_y = main.origin()
     _, right, top, _ = frame_extents(main)
     x, y = output.origin()
-    # Beside the main window's frame, top edges aligned (Wine places it within its border).
-    beside = main_x + main.size()[0] + right
-    check(x == beside and y == main_y - top if not WINE
-          else beside - right <= x <= beside + 8 and main_y - top - 40 <= y <= main_y,
-          "the output-file window is at %d,%d, not right of the main window" % (x, y))
+    # Beside the main window's frame, top edges aligned.
+    check((x, y) == (main_x + main.size()[0] + right, main_y - top),
+          "the output-file window is at %d,%d, not right of the main window's frame" % (x, y))
     output.screenshot(os.path.join(SHOTS, "output-window.png"))
     output.click("Delete Output")
     dismiss_message(korvex, "Output.txt Deleted")
@@ -323,7 +319,7 @@ def linux():
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     try:
-        linux() if not WINE else None
+        linux()
     except Failure as failure:
         print("e2e FAILED: %s" % failure, file=sys.stderr)
         sys.exit(1)
