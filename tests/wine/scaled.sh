@@ -50,6 +50,7 @@ for percent in "$@"; do
     wineserver --wait
     wineserver --persistent
     rm -rf "$WORK/reference" "$log"
+    uia_forget
 
     step "starting korvex.exe at $percent %"
     command wine "$KORVEX" >"$WORK/korvex-$percent.log" 2>&1 &

@@ -22,13 +22,19 @@ uia_check() {
 
 # uia_place TITLE CONTROL_TYPE NAME: prints the left, top, width and height, from the window's
 # own area, of the one element of that type and name that UI Automation shows in the window.
+# A window's layout is fixed, so one walk of it serves until uia_forget.
 uia_place() {
-    local place
-    place=$(wine "$UIAWALK" "$1" </dev/null 2>/dev/null | awk -F'\t' -v type="$2" -v name="$3" \
-        '$1 == type && $2 == name { place = $3; ++found } END { print place; exit found != 1 }') \
+    local walk place
+    walk=$WORK/walk-$(printf %s "$1" | tr -c 'A-Za-z0-9.' _)
+    [[ -s $walk ]] || wine "$UIAWALK" "$1" </dev/null >"$walk" 2>/dev/null || rm -f "$walk"
+    place=$(awk -F'\t' -v type="$2" -v name="$3" '$1 == type && $2 == name { place = $3; ++found }
+        END { print place; exit found != 1 }' "$walk" 2>/dev/null) \
         || fail "UI Automation shows no one $2 '$3' in '$1'"
     echo "$place"
 }
+
+# uia_forget: the next uia_place walks its window again (at another display scaling, say).
+uia_forget() { rm -f "$WORK"/walk-*; }
 
 # click_control WINDOW TITLE NAME: clicks the middle of the button NAME of the window.
 click_control() {
