@@ -170,14 +170,15 @@ FOCUSABLE = {
 
 
 def check_focusable(window, places):
-    """The window's focusable controls are these; every element's place goes to `places`, for
-    comparing one system's layout with another's."""
+    """The window's focusable controls are these; every shown element's place goes to
+    `places`, for comparing one system's layout with another's."""
     elements = window.elements()
     found = {(e.role, e.name) for e in elements if e.focusable}
     check(found == FOCUSABLE[window.title],
           "'%s' has the focusable controls %s" % (window.title, sorted(found)))
+    # A hidden element (the results before a Calculate) has no place on the screen.
     places.extend("%s | %d | %r | %d %d %d %d" % ((window.title, e.role_number, e.name)
-                                                   + e.place) for e in elements)
+                                                   + e.place) for e in elements if e.place[2])
 
 
 def as_a_screen_reader_sees_it(log):
