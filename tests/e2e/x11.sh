@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# Sourced by the end-to-end tests: driving windows on an X server under openbox with xdotool,
-# and reading back what the window manager sees of them. The test sets WORK (a scratch
+# Sourced by the Windows end-to-end tests: driving windows under Wine on an X server under
+# openbox with xdotool, and reading back what the window manager sees of them. The test sets WORK (a scratch
 # folder), SHOTS (where screenshots go) and KORVEX_PID, traps EXIT with cleanup; start_wm sets
 # WM_PID. Every call of the X, ImageMagick and Wine tools below has a bound of its own (see
 # bounded), and so has every call of them in the tests that source this file.
@@ -139,13 +139,6 @@ wait_gone() {
 # wait_for_file FILE: waits until FILE has something in it.
 wait_for_file() { poll 5 test -s "$1" || fail "nothing was written to $1 within $waited s"; }
 
-# wait_for_exit PID: waits until korvex, pressed Exit in, has ended.
-wait_for_exit() {
-    local seconds=$((5 * SLOWDOWN))
-    timeout "$seconds" tail --pid="$1" -f /dev/null \
-        || fail "korvex is still running $seconds s after Exit"
-}
-
 # wait_for_size WINDOW WIDTHxHEIGHT: waits until the window's own area has that size.
 wait_for_size() {
     local size
@@ -160,8 +153,6 @@ wait_for_size() {
 # lands where the pointer went; what a click brings about is waited for by what follows it.
 click_in() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 press_key() { timeout 5 xdotool windowfocus --sync "$1" key "$2" || fail "cannot press $2"; }
-
-screenshot() { import -window "$1" "$SHOTS/$2.png" || fail "cannot take $2.png"; }
 
 same_pixels() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
 
