@@ -47,18 +47,22 @@ def run(*command, seconds=20, check=True):
 
 class Element:
     """A control as the tree shows it: role ("button", "box", "label", "picture", "results",
-    or another), name, description, text, and its place in the window's own area."""
+    or another) and AT-SPI's number for it, name, description, text, whether it can take and
+    has the focus, and its place in the window's own area."""
 
-    def __init__(self, role, name, place, description="", text="", focusable=False):
-        self.role, self.name, self.place = role, name, place
-        self.description, self.text, self.focusable = description, text, focusable
+    def __init__(self, node, pyatspi, role, place):
+        states = node.getState()
+        self.role, self.role_number, self.name, self.place = role, int(node.getRole()), \
+            node.name, place
+        self.description = node.description
+        self.text = node.queryText().getText(0, -1) if node.getRole() == pyatspi.ROLE_TEXT \
+            else ""
+        self.focusable = states.contains(pyatspi.STATE_FOCUSABLE)
+        self.focused = states.contains(pyatspi.STATE_FOCUSED)
 
     def middle(self):
         x, y, width, height = self.place
         return x + width // 2, y + height // 2
-
-    def __repr__(self):
-        return "%s %r at %s" % (self.role, self.name, self.place)
 
 
 class Atspi:
@@ -102,23 +106,15 @@ class Atspi:
         top = self.top(title)
         if top is None:
             return None
-        found, states = [], self.pyatspi
+        found = []
 
         def walk(node):
             for child in node:
                 if child is None:
                     continue
-                box = child.queryComponent().getExtents(states.DESKTOP_COORDS)
-                text = ""
-                if child.getRole() == states.ROLE_TEXT:
-                    text = child.queryText().getText(0, -1)
-                found.append(Element(
-                    self.role_name(child), child.name,
-                    (box.x - origin[0], box.y - origin[1], box.width, box.height),
-                    child.description, text,
-                    child.getState().contains(states.STATE_FOCUSABLE)))
-                found[-1].focused = child.getState().contains(states.STATE_FOCUSED)
-                found[-1].role_number = int(child.getRole())
+                box = child.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
+                found.append(Element(child, self.pyatspi, self.role_name(child), (
+                    box.x - origin[0], box.y - origin[1], box.width, box.height)))
                 walk(child)
         walk(top)
         return found
@@ -165,7 +161,7 @@ class Window:
         self.click(name, "box")
         self.keys("ctrl+a")
         run("xdotool", "type", "--delay", "30", text)
-        wait_until(10, lambda: self.control(name, "box").text in (text, ""),
+        wait_until(10, lambda: self.control(name, "box").text == text,
                    "'%s' to hold '%s'" % (name, text), self.korvex.tree.pump)
 
     def screenshot(self, path, unlike=None):

@@ -8,8 +8,8 @@
 # Exits 77, reported as skipped, when a tool is missing; under CI=true that fails instead.
 set -euo pipefail
 HERE=$(dirname "$(readlink -f "$0")")
-# shellcheck source=scripts/xvfb.sh
-source "$HERE/../../scripts/xvfb.sh"
+# shellcheck source=tests/e2e/x11.sh
+source "$HERE/x11.sh"
 # pyatspi belongs to the system's Python, not to whichever python3 comes first in PATH.
 PYTHON=/usr/bin/python3
 [[ -x $PYTHON ]] || PYTHON=python3
@@ -21,29 +21,18 @@ if [[ ${1:-} == --inside-session ]]; then
     # The memory backend keeps the bus from starting a dconf service for anyone's settings.
     export GSETTINGS_BACKEND=memory QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
     "$BUS_LAUNCHER" --launch-immediately >"$WORK/bus-launcher.log" 2>&1 &
-    for ((i = 0; i < 100; i++)); do
+    bus_up() {
         dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
             org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null \
-            | grep -q 'boolean true' && break
-        sleep 0.1
-    done
-    ((i < 100)) || { echo "the accessibility bus did not start" >&2; exit 1; }
+            | grep -q 'boolean true'
+    }
+    poll 10 bus_up || fail "the accessibility bus did not start within $waited s"
     for property in IsEnabled ScreenReaderEnabled; do
         dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
             org.freedesktop.DBus.Properties.Set string:org.a11y.Status \
             string:$property variant:boolean:true >/dev/null
     done
-    # Openbox announces itself on the root window once it manages windows; now and then it
-    # cannot open a display that has only just started, and a second try can.
-    for ((attempt = 0; attempt < 3; attempt++)); do
-        openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-        for ((i = 0; i < 100; i++)); do
-            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break 2
-            sleep 0.1
-        done
-        kill $! 2>/dev/null || true
-    done
-    ((attempt < 3)) || { echo "openbox does not manage the display" >&2; exit 1; }
+    start_wm
     # The scripts' compiled modules stay out of the source tree.
     PYTHONDONTWRITEBYTECODE=1 "$PYTHON" "$@"
     exit

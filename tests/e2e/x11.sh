@@ -1,16 +1,16 @@
 # shellcheck shell=bash
-# Sourced by the Windows end-to-end tests: driving windows under Wine on an X server under
-# openbox with xdotool, and reading back what the window manager sees of them. The test sets
-# WORK (a scratch folder), SHOTS (where screenshots go) and KORVEX_PID, traps EXIT with
-# cleanup; start_wm sets WM_PID. Every call of the X, ImageMagick and Wine tools below has a
-# bound of its own (see bounded), and so has every call of them in the tests that source
-# this file.
+# Sourced by the end-to-end tests' shell parts (the Linux tests' session, the Windows tests):
+# driving windows on an X server under openbox with xdotool, and reading back what the
+# window manager sees of them. A Windows test sets WORK (a scratch folder), SHOTS (where
+# screenshots go) and KORVEX_PID, and traps EXIT with cleanup; start_wm sets WM_PID. Every
+# call of the X, ImageMagick and Wine tools below has a bound of its own (see bounded), and
+# so has every call of them in the tests that source this file.
 
 fail() { echo "${TEST_NAME:-e2e}: $*" >&2; exit 1; }
 step() { STEP=$1; echo "${TEST_NAME:-e2e}: $STEP"; }
 
 STEP="setting up"
-XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=""
+XVFB_PID="" WM_PID="" KORVEX_PID="" WORK=${WORK:-}
 # Under an emulator (KORVEX_EMULATOR) every wait for korvex may take five times as long.
 SLOWDOWN=1
 if [[ -n ${KORVEX_EMULATOR:-} ]]; then SLOWDOWN=5; fi

@@ -36,18 +36,17 @@ uia_place() {
 # uia_forget: the next uia_place walks its window again (at another display scaling, say).
 uia_forget() { rm -f "$WORK"/walk-*; }
 
-# click_control WINDOW TITLE NAME: clicks the middle of the button NAME of the window.
+# click_control WINDOW TITLE NAME [CONTROL_TYPE]: clicks the middle of the button (or the
+# element of that control type) NAME of the window.
 click_control() {
     local x y width height
-    read -r x y width height <<<"$(uia_place "$2" Button "$3")"
+    read -r x y width height <<<"$(uia_place "$2" "${4:-Button}" "$3")"
     click_in "$1" $((x + width / 2)) $((y + height / 2))
 }
 
 # type_into WINDOW TITLE NAME TEXT: replaces the text of the box NAME of the window.
 type_into() {
-    local x y width height
-    read -r x y width height <<<"$(uia_place "$2" Edit "$3")"
-    click_in "$1" $((x + width / 2)) $((y + height / 2))
+    click_control "$1" "$2" "$3" Edit
     # The keys go to the window that has the focus: the window manager gives it on the click.
     xdotool windowfocus --sync "$1" key ctrl+a
     xdotool type --delay 30 "$4"
