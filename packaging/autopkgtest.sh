@@ -30,13 +30,13 @@ fi
 tree=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
 if ((EUID != 0)); then
-    exec sudo KORVEX_CACHE="$cache" "$0" "$@"
+    exec sudo KORVEX_CACHE="$cache" KORVEX_TIMES="${KORVEX_TIMES:-}" "$0" "$@"
 fi
-release=$1 arch=$2 deb=$(realpath "$3") label=$4
+release=$1 arch=$2 deb=$(realpath "$3") name=$4
 mirror=http://deb.debian.org
 
 fail() {
-    echo "FAIL: autopkgtest $label: $*" >&2
+    echo "FAIL: autopkgtest $name: $*" >&2
     exit 1
 }
 foreign=false
@@ -150,12 +150,12 @@ chmod 755 "$work/bin/unshare"
 # The tests run from the tracked files, as from the unpacked source package.
 mkdir "$work/korvex"
 git -C "$tree" ls-files -z | tar -C "$tree" --null -T - -cf - | tar -C "$work/korvex" -xf -
-out=$tree/build-autopkgtest/$label
+out=$tree/build-autopkgtest/$name
 rm -rf "$out"
 mkdir -p "${out%/*}"
 environment=()
 if $foreign; then environment=(--env=KORVEX_EMULATOR=env); fi
-echo "== autopkgtest $label: ${deb##*/} in a $release $arch testbed"
+echo "== autopkgtest $name: ${deb##*/} in a $release $arch testbed"
 status=0
 PATH=$work/bin:$PATH timeout 3600 autopkgtest --no-built-binaries --output-dir="$out" \
     --timeout-test=1800 "${environment[@]}" "$deb" "$work/korvex/" \
@@ -166,5 +166,5 @@ if ((status != 0)); then
     tail -n 60 "$work/autopkgtest.log"
 fi
 [[ -s $out/summary ]] || fail "autopkgtest ended with status $status and no summary"
-sed "s/^/autopkgtest $label: /" "$out/summary"
+sed "s/^/autopkgtest $name: /" "$out/summary"
 ((status == 0)) || fail "autopkgtest ended with status $status (log: $out/log)"

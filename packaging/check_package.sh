@@ -1,65 +1,51 @@
 #!/usr/bin/env bash
-# Builds the Debian package twice, each time from a copy of the tree in a folder of its own,
-# and fails unless
-#   - the two builds give the same bytes (the second one in another folder, later, under
-#     another time zone and umask);
+# Builds the Debian package from a copy of the tree in a folder of its own, and fails unless
+#   - reprotest builds it again with its default variations (another build folder and path,
+#     time, time zone, umask, locale, home, number of CPUs, order of the files in a folder,
+#     host and domain name, kernel version and the rest) and gets the same bytes; a difference
+#     fails with diffoscope's account of it;
 #   - lintian, pedantic and with info tags, reports nothing. Tags it would report and why
 #     they stand: debian/korvex.lintian-overrides, with the reason beside each;
 #   - every compiler command carried the hardening flags, and hardening-check passes on the
-#     installed /usr/bin/korvex (see harden() below for the two checks it leaves to the log);
+#     package's /usr/bin/korvex (see check_binary() below for the two checks it leaves to the
+#     log);
 #   - the desktop entry and the metainfo validate, and appstreamcli compose makes a
 #     catalogue entry with icons, without an error or a warning;
-#   - apt-get installs the package, /usr/bin/korvex shows its window on an X server of its
-#     own, and apt-get purge leaves none of the package's files behind.
-# The packages are left in build-package/. Needs root or sudo: it installs the package.
+#   - the package's own tests pass in a throwaway Debian system of this release and
+#     architecture (packaging/autopkgtest.sh): installed there, /usr/bin/korvex shows its
+#     window and goes through the end-to-end story.
+# Nothing is installed on or removed from this machine. The packages are left in
+# build-package/.
 #
-# With --once it builds the package once and checks that build alone, as above, but for the
-# comparison of two builds. With --install-only DEB it only installs the package DEB, built
-# elsewhere (on another release, say), starts /usr/bin/korvex and purges it again, as above.
+# With --once it builds the package once and checks that build alone: no second build, and
+# no package tests, which cannot run inside scripts/debian13.sh's system (scripts/test.sh runs
+# them for its package from this machine).
 #
-# usage: check_package.sh [--once | --install-only DEB]
+# usage: check_package.sh [--once]
 set -euo pipefail
-only_install="" once=false
-if [[ ${1:-} == --install-only ]]; then only_install=$(realpath "$2"); fi
+once=false
 if [[ ${1:-} == --once ]]; then once=true; fi
 cd "$(dirname "$0")/.."
 source=$PWD
-# shellcheck source=scripts/xvfb.sh
-source scripts/xvfb.sh
+# shellcheck source=scripts/stages.sh
+source scripts/stages.sh
 
-if [[ -n $only_install ]]; then scripts/setup.sh --try-package; fi
-
-tools=(Xvfb xdotool)
-[[ -n $only_install ]] || tools+=(dpkg-buildpackage dh lintian hardening-check
-    desktop-file-validate appstreamcli fakeroot readelf)
+tools=(dpkg-buildpackage dh lintian hardening-check desktop-file-validate appstreamcli fakeroot
+    readelf)
+$once || tools+=(reprotest diffoscope autopkgtest)
 missing=()
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
-[[ -n $only_install || -x /usr/libexec/appstreamcli-compose ]] || missing+=(appstreamcli-compose)
+[[ -x /usr/libexec/appstreamcli-compose ]] || missing+=(appstreamcli-compose)
 if ((${#missing[@]})); then
-    echo "FAIL: not installed: ${missing[*]} (scripts/setup.sh --test installs them)" >&2
+    echo "FAIL: not installed: ${missing[*]} (scripts/setup.sh --test --package-check" \
+        "installs them)" >&2
     exit 1
 fi
 
-sudo=()
-if ((EUID != 0)); then sudo=(sudo); fi
-
 work=$(mktemp -d)
-# apt's own user reads the package from here.
-chmod 755 "$work"
-installed="" xvfb="" korvex=""
-cleanup() {
-    local status=$?
-    if [[ -n $korvex ]]; then kill "$korvex" 2>/dev/null || true; fi
-    if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; fi
-    # shellcheck disable=SC2086 # unquoted, so that an empty one drops out
-    wait $korvex $xvfb 2>/dev/null || true
-    if [[ -n $installed ]]; then "${sudo[@]}" apt-get purge -y -qq korvex >/dev/null || true; fi
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 trap 'exit 143' INT TERM HUP
 
 fail() {
@@ -67,55 +53,20 @@ fail() {
     exit 1
 }
 
-# build FOLDER [ENV...]: copies the tracked files of the tree to FOLDER and builds the
-# binary packages there, into FOLDER's parent. The tests ran before; nocheck skips them.
-build() {
-    local folder=$1
-    shift
-    mkdir -p "$folder"
-    git -C "$source" ls-files -z | tar -C "$source" --null -T - -cf - | tar -C "$folder" -xf -
-    echo "== dpkg-buildpackage in $folder"
-    (cd "$folder" && env DEB_BUILD_OPTIONS=nocheck "$@" \
-        dpkg-buildpackage -b -us -uc >"$folder.log" 2>&1) \
-        || { tail -n 40 "$folder.log"; fail "dpkg-buildpackage failed in $folder"; }
+# copy FOLDER: copies the tracked files of the tree to FOLDER.
+copy() {
+    mkdir -p "$1"
+    git -C "$source" ls-files -z | tar -C "$source" --null -T - -cf - | tar -C "$1" -xf -
 }
 
-# install_start_purge DEB: installs DEB with apt-get, shows /usr/bin/korvex's window on an X
-# server of its own and purges the package, which must leave none of its files behind.
-install_start_purge() {
-    local deb=$1
-    echo "== apt-get install $deb"
-    if dpkg-query -W -f='${db:Status-Abbrev}' korvex 2>/dev/null | grep -q '^i'; then
-        fail "korvex is installed on this machine already; the check would remove it"
-    fi
-    installed=yes
-    "${sudo[@]}" apt-get install -y -qq "$deb" >"$work/install.txt" 2>&1 \
-        || { cat "$work/install.txt"; fail "apt-get install failed"; }
-    [[ -n $only_install ]] || check_installed_binary
-
-    echo "== /usr/bin/korvex under Xvfb"
-    start_xvfb "$work" || fail "Xvfb does not start: $(cat "$work/xvfb.log")"
-    xvfb=$XVFB_PID
-    mkdir -p "$work/home"
-    HOME=$work/home QT_QPA_PLATFORM=xcb /usr/bin/korvex >"$work/korvex.txt" 2>&1 &
-    korvex=$!
-    timeout 20 xdotool search --sync --onlyvisible --name '^Korvex $' >/dev/null \
-        || { cat "$work/korvex.txt"; fail "/usr/bin/korvex showed no window named 'Korvex '"; }
-    echo "the window 'Korvex ' is shown"
-    kill "$korvex"
-    wait "$korvex" 2>/dev/null || true
-    korvex=""
-
-    echo "== apt-get purge korvex"
-    "${sudo[@]}" apt-get purge -y -qq korvex >/dev/null || fail "apt-get purge failed"
-    installed=""
-    local left=() path
-    while read -r path; do
-        path=${path#.}
-        [[ -e $path && ! -d $path ]] && left+=("$path")
-    done < <(dpkg-deb --fsys-tarfile "$deb" | tar -t)
-    [[ ! -e /usr/share/doc/korvex ]] || left+=(/usr/share/doc/korvex)
-    ((${#left[@]} == 0)) || fail "purge left behind: ${left[*]}"
+# build FOLDER: copies the tree to FOLDER and builds the binary packages there, into FOLDER's
+# parent. The tests ran before; nocheck skips them.
+build() {
+    local folder=$1
+    copy "$folder"
+    echo "== dpkg-buildpackage in $folder"
+    (cd "$folder" && DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc >"$folder.log" 2>&1) \
+        || { tail -n 40 "$folder.log"; fail "dpkg-buildpackage failed in $folder"; }
 }
 
 # Debian's C start files carry no CET note, so the linker drops the IBT and SHSTK marks from
@@ -123,7 +74,8 @@ install_start_purge() {
 # the note, the program must have the marks. Korvex's only libc copy call is
 # memmove inside Qt's QList code on a buffer of unknown size, which no _FORTIFY_SOURCE level
 # can check. The build log shows that both flags were given.
-check_installed_binary() {
+check_binary() {
+    local korvex=$1
     echo "== hardening-check /usr/bin/korvex"
     local ignored=(--nofortify)
     readelf -n "$(gcc -print-file-name=crt1.o)" | grep -q 'x86 feature: IBT' \
@@ -134,37 +86,42 @@ check_installed_binary() {
         && grep -q -- --nobranchprotection <<<"$(hardening-check --help 2>&1)"; then
         ignored+=(--nobranchprotection)
     fi
-    hardening-check "${ignored[@]}" /usr/bin/korvex || fail "hardening-check fails"
+    hardening-check "${ignored[@]}" "$korvex" || fail "hardening-check fails"
     # The libraries all come from the system's folders; any search path of its own is one too
     # many.
-    if readelf -d /usr/bin/korvex | grep -qE '\((RUNPATH|RPATH)\)'; then
-        fail "/usr/bin/korvex has a library search path: $(readelf -d /usr/bin/korvex | grep PATH)"
+    if readelf -d "$korvex" | grep -qE '\((RUNPATH|RPATH)\)'; then
+        fail "/usr/bin/korvex has a library search path: $(readelf -d "$korvex" | grep PATH)"
     fi
 }
 
-if [[ -n $only_install ]]; then
-    install_start_purge "$only_install"
-    echo "package check passed: $only_install installs, starts and purges"
-    exit 0
-fi
-
 # The package's name and version as debian/changelog gives them, for this architecture.
 version=$(dpkg-parsechangelog -S Version)
-upstream_version=${version%-*}
-package=korvex_${version}_$(dpkg --print-architecture)
+arch=$(dpkg --print-architecture)
+package=korvex_${version}_$arch
 build "$work/first/korvex"
 cd "$work/first"
 [[ -f $package.deb && -f korvex-dbgsym_${package#korvex_}.deb ]] \
     || fail "expected $package.deb and its dbgsym package, got: $(ls)"
 if ! $once; then
-    sleep 2
-    build "$work/second-build/korvex-$upstream_version" TZ=Asia/Tokyo \
-        bash -c 'umask 0002; exec "$@"' umask
-    echo "== the two builds"
-    for deb in korvex_*.deb korvex-dbgsym_*.deb; do
-        sha256sum "$deb" "../second-build/$deb"
-        cmp -s "$deb" "../second-build/$deb" || fail "$deb differs between the two builds"
-    done
+    # reprotest compares its build with this one: the packages, in a folder with the empty
+    # source-root folder that it keeps beside its own.
+    mkdir -p "$work/control/source-root"
+    cp korvex_*.deb korvex-dbgsym_*.deb "$work/control/"
+    copy "$work/second/korvex"
+    echo "== reprotest, with its default variations, against the build above"
+    timed "package: reprotest" reprotest --control-build "$work/control" --store-dir "$work/reprotest" \
+        -c 'DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc' "$work/second/korvex" \
+        '../*.deb' >"$work/reprotest.log" 2>&1 || {
+        grep '^WARNING' "$work/reprotest.log" || true
+        if [[ -s $work/reprotest/experiment-1.diffoscope.out ]]; then
+            head -n 80 "$work/reprotest/experiment-1.diffoscope.out"
+            fail "the second build differs (diffoscope above, at most 80 lines)"
+        fi
+        tail -n 40 "$work/reprotest.log"
+        fail "reprotest failed"
+    }
+    # Its verdict, and the packages' hashes.
+    sed -n '/^=\+$/,$p' "$work/reprotest.log"
 fi
 
 echo "== lintian --pedantic --display-info"
@@ -187,9 +144,11 @@ for flag in -D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protectio
     fi
 done
 
-echo "== desktop entry, metainfo, appstreamcli compose"
 tree=$work/tree
 dpkg-deb -x "$package.deb" "$tree"
+check_binary "$tree/usr/bin/korvex"
+
+echo "== desktop entry, metainfo, appstreamcli compose"
 desktop-file-validate "$tree"/usr/share/applications/*.desktop || fail "desktop entry invalid"
 appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml \
     || fail "metainfo invalid"
@@ -202,7 +161,11 @@ grep -q '<launchable type="desktop-id">' <<<"$catalogue" || fail "no component i
 grep -q '<icon type="cached" width="64" height="64">' <<<"$catalogue" \
     || fail "the catalogue entry has no 64x64 icon"
 
-install_start_purge "$PWD/$package.deb"
+if ! $once; then
+    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    timed "autopkgtest: $release $arch" "$source/packaging/autopkgtest.sh" "$release" "$arch" \
+        "$PWD/$package.deb" "$release-$arch"
+fi
 
 mkdir -p "$source/build-package"
 cp "$package.deb" "korvex-dbgsym_${package#korvex_}.deb" "$source/build-package/"

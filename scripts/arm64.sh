@@ -8,18 +8,14 @@
 #      and runs every test with CTest under qemu-aarch64: the Qt Test suites on the offscreen
 #      platform, the end-to-end and the accessibility test on Xvfb under openbox;
 #   3. compares the three windows and the places of their controls with amd64's
-#      (tests/releases/compare.sh), and prints how many pixels of each window differ;
-#   4. installs the package in a clean arm64 Debian 13 system run under qemu-user, starts
-#      /usr/bin/korvex there and purges it again (packaging/check_package.sh --install-only).
-# The screenshots, the places of the controls and the package go to build-releases/trixie-arm64/.
+#      (tests/releases/compare.sh), and prints how many pixels of each window differ.
+# The screenshots, the places of the controls and the package go to build-releases/trixie-arm64/;
+# scripts/test.sh then runs the package's own tests on it in an arm64 Debian 13 testbed
+# (packaging/autopkgtest.sh).
 #
-# The arm64 system is scripts/debian13.sh's, made for arm64 (KORVEX_SYSTEM_ARCH=arm64) and
-# kept beside the amd64 one in the cache folder. Steps 1 to 3 start every arm64 program
-# through qemu-aarch64 themselves. Step 4 cannot: every program of that system is arm64's, so
-# for that step alone the kernel is given a binfmt_misc handler that runs arm64 programs under
-# qemu-aarch64, for the whole machine, and it is removed again when the step ends (one that
-# the machine has of its own is used and left as it is). On any other system the script runs
-# itself in the Debian 13 system of scripts/debian13.sh, where build-arm64/ is the system's own.
+# Every arm64 program is started through qemu-aarch64 here, so the kernel needs no handler for
+# them. On any other system the script runs itself in the Debian 13 system of
+# scripts/debian13.sh, where build-arm64/ is the system's own.
 #
 # It adds the seconds and CPU seconds of each of its stages to the file KORVEX_TIMES names, if
 # any.
@@ -56,27 +52,9 @@ for file in main-window.png output-window.png about-window.png controls.txt; do
         "scripts/linux-checks.sh leaves the amd64 windows in build-releases/trixie/"
 done
 
-binfmt=/proc/sys/fs/binfmt_misc
-# Says that the handler is this script's, for a later run when this one was killed before it
-# removed it.
-marker=$KORVEX_CACHE/arm64-binfmt-handler
-work="" mounted=false registered=false
-# drop_handler: removes the handler registered here, and the mount made for it.
-drop_handler() {
-    if $registered; then
-        echo -1 >"$binfmt/qemu-aarch64"
-        rm -f "$marker"
-        registered=false
-        echo "the binfmt_misc handler for arm64 is removed again"
-    fi
-    if $mounted; then
-        umount "$binfmt"
-        mounted=false
-    fi
-}
+work=""
 cleanup() {
     local status=$?
-    drop_handler
     if [[ -n $work ]]; then rm -rf --one-file-system "$work"; fi
     exit "$status"
 }
@@ -155,44 +133,6 @@ mkdir -p "$out"
 cp "$build"/tests/e2e/screenshots/{main-window,output-window,about-window}.png \
     "$build"/tests/e2e/screenshots/controls.txt "$work/$deb" "$out/"
 timed "arm64: windows compared with amd64" tests/releases/compare.sh "$amd64" "$out"
-
-# handler: makes sure the kernel runs arm64 programs under qemu-aarch64, with a handler of the
-# machine's own or one registered here. The fixed-binary flag (F) has the kernel open the
-# emulator now, so that it needs no copy inside the arm64 system.
-handler() {
-    if [[ ! -e $binfmt/register ]]; then
-        mount -t binfmt_misc binfmt_misc "$binfmt"
-        mounted=true
-    fi
-    if [[ -e $binfmt/qemu-aarch64 && -e $marker ]]; then
-        echo "removing the binfmt_misc handler an earlier run left behind"
-        echo -1 >"$binfmt/qemu-aarch64"
-    fi
-    if [[ -e $binfmt/qemu-aarch64 ]]; then
-        echo "arm64 programs run under the machine's own handler:" \
-            "$(tr '\n' ' ' <"$binfmt/qemu-aarch64")"
-        return 0
-    fi
-    # An ELF header of a 64-bit little-endian AArch64 program or shared object, as QEMU's
-    # scripts/qemu-binfmt-conf.sh describes it.
-    local magic='\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00'
-    local mask='\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-    touch "$marker"
-    echo ":qemu-aarch64:M::$magic:$mask:/usr/bin/qemu-aarch64:F" >"$binfmt/register"
-    registered=true
-    echo "registered a binfmt_misc handler: arm64 programs run under qemu-aarch64 until the" \
-        "install check ends"
-}
-
-# The arm64 system is the Debian 13 system of scripts/debian13.sh, made for arm64.
-install_check() {
-    handler
-    KORVEX_SYSTEM_ARCH=arm64 timeout 1800 scripts/debian13.sh --for-package "$out/$deb" \
-        packaging/check_package.sh --install-only "$out/$deb" \
-        || fail "the arm64 package did not install, start and purge within 30 minutes"
-}
-timed "arm64: package installed in an arm64 Debian 13" install_check
-drop_handler
 
 echo "arm64 checks passed in $((SECONDS - started)) s; the windows and the package are in $out/"
 children_cpu cpu_after

@@ -13,40 +13,22 @@
 # empty ones inside, so that neither release's builds disturb the other's. The cache folder is
 # bound in at the same path, for what is slow to make once (the Qt of the Windows build).
 #
-# With --for-package DEB, the system is prepared instead with only what trying a package needs
-# (scripts/setup.sh --try-package DEB): the tools that start it and what DEB depends on, which
-# is what installing DEB in a clean system brings. DEB must lie inside the tree.
-#
-# With KORVEX_SYSTEM_ARCH set (arm64, say), the system is one of that architecture, kept apart
-# from the machine's own; the kernel must be able to run its programs (scripts/arm64.sh
-# gives it a binfmt_misc handler for qemu-user).
-#
-# usage: debian13.sh [--for-package DEB] COMMAND [ARGUMENT...]
+# usage: debian13.sh COMMAND [ARGUMENT...]
 #   (run from anywhere; COMMAND runs in /korvex)
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
-arch=${KORVEX_SYSTEM_ARCH:-}
 mirror=http://deb.debian.org
 
 if ((EUID != 0)); then
-    exec sudo KORVEX_CACHE="$cache" KORVEX_SYSTEM_ARCH="$arch" "$0" "$@"
+    exec sudo KORVEX_CACHE="$cache" "$0" "$@"
 fi
 
 setup=(--test --windows --arm64)
-system=debian13${arch:+-$arch}
-if [[ ${1:-} == --for-package ]]; then
-    deb=$(realpath --relative-to="$tree" "$2")
-    [[ $deb != ../* ]] || { echo "debian13.sh: $2 is not inside the tree" >&2; exit 2; }
-    setup=(--try-package "/korvex/$deb")
-    system+=-try
-    # What the package depends on decides the system, not the package's own bytes.
-    depends=$(dpkg-deb -f "$tree/$deb" Depends)
-    shift 2
-fi
+system=debian13
 "$tree"/scripts/setup.sh --debian13
 
-key=$(printf '%s\n' "$system" "${setup[@]}" "${depends:-}" \
+key=$(printf '%s\n' "$system" "${setup[@]}" \
     | cat - "$tree/scripts/setup.sh" "$tree/debian/control" | sha256sum | cut -c 1-12)
 prepared=$cache/$system-$key
 
@@ -132,8 +114,7 @@ prepare() {
     flock --wait 3600 "$using"
     echo "Making the Debian 13 system $prepared, with setup.sh ${setup[*]}"
     rm -rf --one-file-system "$prepared" "$prepared.new"
-    mmdebstrap --quiet --variant=minbase --mode=root ${arch:+"--arch=$arch"} \
-        --format=directory trixie "$prepared.new" \
+    mmdebstrap --quiet --variant=minbase --mode=root --format=directory trixie "$prepared.new" \
         "deb $mirror/debian trixie main" \
         "deb $mirror/debian trixie-updates main" \
         "deb $mirror/debian-security trixie-security main"
@@ -144,7 +125,7 @@ prepare() {
 if [[ -z $(find "$prepared/.complete" -mtime -7 2>/dev/null) ]]; then
     # shellcheck source=scripts/stages.sh
     source "$tree/scripts/stages.sh"
-    timed "$system system prepared (setup.sh ${setup[*]//\/korvex\/*/DEB})" prepare
+    timed "$system system prepared (setup.sh ${setup[*]})" prepare
 fi
 flock --shared "$using"
 exec {making}>&-

@@ -4,7 +4,8 @@
 # display of your own: the test suite (the end-to-end tests bring their own X server), the
 # formatting check, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 # (counting coverage as it runs), the fuzzers, the coverage report of that run and the Debian
-# package check. What the releases are
+# package check, with reprotest and the package's own tests under autopkgtest. What the
+# releases are
 # compared by (the end-to-end tests' screenshots and the places of the controls) and the
 # package go to build-releases/<release's code name>/.
 #
@@ -13,7 +14,8 @@
 # this clang over their seeds, and the package built once with this debhelper and checked by
 # this lintian. The formatting and the coverage report read the same sources on any release,
 # the fuzzers' long search runs the same code, and a package that builds reproducibly here
-# builds so there.
+# builds so there. (scripts/test.sh runs that package's own tests from the first release's
+# machine: autopkgtest's testbeds cannot be made inside scripts/debian13.sh's system.)
 #
 # usage: linux-checks.sh [--second-release]
 set -euo pipefail
@@ -24,7 +26,10 @@ second=false
 if [[ ${1:-} == --second-release ]]; then second=true; fi
 release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
-timed "$release: packages" scripts/setup.sh --test
+# The package's own tests and the reproducibility check run on the first release alone.
+setup=(--test)
+$second || setup+=(--package-check)
+timed "$release: packages" scripts/setup.sh "${setup[@]}"
 # Line tables are all that a failing test's stack needs of the debugging information.
 build() {
     use_compiler_cache

@@ -3,15 +3,15 @@
 # with --test also the tools of the test suite and the package check, with --windows what
 # the Windows build, its tests and its installer need, and with --arm64 what the arm64 build
 # of scripts/arm64.sh and its tests under qemu-user need: dpkg learns the arm64 architecture,
-# and the package's build-dependencies for arm64 (debian/control, cross-building) come too.
+# and the package's build-dependencies for arm64 (debian/control, cross-building) come too;
+# with --package-check what packaging/autopkgtest.sh and the reproducibility check of
+# packaging/check_package.sh run: autopkgtest with its testbeds, qemu-user-static, reprotest.
 # Several of these may be given at once, and are installed in one go.
 #
 # With --debian13 it installs only what making the Debian 13 system of scripts/debian13.sh
-# needs, and with --try-package only what packaging/check_package.sh --install-only needs;
-# given a package file DEB, the packages that DEB depends on come too, and a system prepared
-# with them holds what installing DEB in a clean one would bring.
+# needs.
 #
-# usage: setup.sh [--test] [--windows] [--arm64] | --debian13 | --try-package [DEB]
+# usage: setup.sh [--test] [--windows] [--arm64] [--package-check] | --debian13
 set -euo pipefail
 tree=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -60,29 +60,29 @@ arm64_packages=(
     xvfb openbox xdotool x11-utils imagemagick python3
     # the accessibility test, which reads the places of the controls
     at-spi2-core python3-pyatspi orca dbus-daemon dbus-bin procps
-    # a clean arm64 Debian 13 system to install the package in
-    mmdebstrap arch-test
 )
 
-# what starting an installed package needs, for packaging/check_package.sh --install-only
-try_package_packages=(xvfb xdotool)
+package_check_packages=(
+    # the package's own tests (debian/tests) in throwaway Debian systems made from Debian's
+    # archive, arm64's under the emulator, as Debian's CI runs them
+    autopkgtest mmdebstrap arch-test qemu-user-static
+    # two builds of the package under different conditions, and what tells them apart
+    reprotest diffoscope-minimal disorderfs faketime locales-all
+)
 
 debian13_packages=(
     # a Debian 13 system made from Debian's archive, for the checks on that release
     mmdebstrap
 )
 
-packages=("${build_packages[@]}") arm64=false depends=""
+packages=("${build_packages[@]}") arm64=false
 while (($#)); do
     case $1 in
     --test) packages+=("${test_packages[@]}") ;;
     --windows) packages+=("${windows_packages[@]}") ;;
     --arm64) packages+=("${arm64_packages[@]}") arm64=true ;;
+    --package-check) packages+=("${package_check_packages[@]}") ;;
     --debian13) packages=("${debian13_packages[@]}") ;;
-    --try-package)
-        packages=("${try_package_packages[@]}")
-        if [[ -n ${2:-} ]]; then depends=$(dpkg-deb -f "$2" Depends) && shift; fi
-        ;;
     *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -123,23 +123,12 @@ for package in "${packages[@]}"; do
     fi
 done
 
-# To look for what is missing, and for what the package to try depends on in a system that
-# mmdebstrap has just made (it leaves no package lists).
-update=false
-if ((${#missing[@]})) || $refresh; then update=true; fi
-if [[ -n $depends ]] && ! compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null; then
-    update=true
-fi
-if $update; then apt_get update -qq; fi
+# To look for what is missing.
+if ((${#missing[@]})) || $refresh; then apt_get update -qq; fi
 if ((${#missing[@]})); then
     mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
     echo "Installing: ${missing[*]}"
     apt_get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-
-# What the package to try depends on; apt does nothing when it is all there.
-if [[ -n $depends ]]; then
-    apt_get satisfy -y -qq --no-install-recommends "$depends"
 fi
 
 # The package's own list of what building it for arm64 needs, as Debian cross-builds it.

@@ -7,8 +7,12 @@
 #   3. beside both, in a Debian 13 system of its own, the Windows build with its tests under
 #      Wine (scripts/windows.sh);
 #   4. the two releases side by side: the windows' screenshots and the places of their
-#      controls (tests/releases/compare.sh), and the package built here installed and started
-#      there (packaging/check_package.sh --install-only).
+#      controls (tests/releases/compare.sh);
+#   5. the package's own tests (debian/tests) as Debian's CI runs them, with autopkgtest in
+#      throwaway testbeds made from Debian's archive (packaging/autopkgtest.sh): Debian 13's
+#      package on Debian 13 for amd64 and, under qemu-user, for arm64, and the package built
+#      here on Debian 13. (This release's package on this release is tested by step 1's
+#      package check, with reprotest's second build.) Their summary lines are printed.
 # The three run at once: each waits on apt, X servers, emulators and Wine often enough for the
 # others to use the cores meanwhile. The output of the two Debian 13 systems goes to
 # build-times/debian13.log and build-times/windows.log, and is shown when they end. The run
@@ -77,7 +81,12 @@ done
 echo "=== $here and Debian 13 side by side"
 timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
     build-releases/trixie
-deb=$(ls "build-releases/$here"/korvex_*_"$(dpkg --print-architecture)".deb)
-timed "the $here package on Debian 13" scripts/debian13.sh --for-package "$deb" \
-    packaging/check_package.sh --install-only "$deb"
+echo "=== the package's own tests in throwaway Debian 13 testbeds"
+arch=$(dpkg --print-architecture)
+timed "autopkgtest: Debian 13 $arch" packaging/autopkgtest.sh trixie "$arch" \
+    build-releases/trixie/korvex_*_"$arch".deb "trixie-$arch"
+timed "autopkgtest: the $here package on Debian 13" packaging/autopkgtest.sh trixie "$arch" \
+    "build-releases/$here"/korvex_*_"$arch".deb "$here-on-trixie"
+timed "autopkgtest: Debian 13 arm64, under qemu-user" packaging/autopkgtest.sh trixie arm64 \
+    build-releases/trixie-arm64/korvex_*_arm64.deb trixie-arm64
 echo "=== all checks passed"
