@@ -21,10 +21,15 @@
 # users with the invoking user's subordinate IDs (/etc/subuid), and root, who needs none, is
 # given an unshare that leaves the user namespace out (see below).
 #
-# usage: autopkgtest.sh RELEASE ARCH DEB LABEL   (the tools come from setup.sh --package-check)
+# With --testbed it only makes the testbed of all the tests, unless it is made already.
+#
+# usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH
+#   TEST: the tests to run, all of them by default (the tools come from setup.sh --package-check)
 set -euo pipefail
-if (($# != 4)); then
-    echo "usage: autopkgtest.sh RELEASE ARCH DEB LABEL" >&2
+only_testbed=false
+if [[ ${1:-} == --testbed ]]; then only_testbed=true && shift; fi
+if { $only_testbed && (($# != 2)); } || { ! $only_testbed && (($# < 4)); }; then
+    echo "usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH" >&2
     exit 2
 fi
 tree=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,7 +37,12 @@ cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
 if ((EUID != 0)); then
     exec sudo KORVEX_CACHE="$cache" KORVEX_TIMES="${KORVEX_TIMES:-}" "$0" "$@"
 fi
-release=$1 arch=$2 deb=$(realpath "$3") name=$4
+release=$1 arch=$2 name="$1 $2 testbed" tests=()
+if ! $only_testbed; then
+    deb=$(realpath "$3") name=$4
+    shift 4
+    tests=("$@")
+fi
 mirror=http://deb.debian.org
 
 fail() {
@@ -99,10 +109,26 @@ handler() {
 }
 if $foreign; then handler; fi
 
-# Every test's dependencies but the package itself, from debian/tests/control.
-includes=$(sed -n '/^Depends:/,/^[A-Z]/{s/^Depends://;/^[A-Z#]/d;p}' \
-    "$tree/debian/tests/control" | tr ', ' '\n\n' | grep -vx -e '' -e korvex | sort -u \
-    | paste -sd ,)
+# The dependencies of the tests to run but the package itself, from debian/tests/control,
+# and what autopkgtest installs in a testbed that lacks it: dpkg-dev to read the source tree,
+# apt-utils before each test.
+includes=$( (echo apt-utils dpkg-dev && awk -v wanted=" ${tests[*]} " '
+    function flush(   count, i, name) {
+        count = split(names, name, /[ ,]+/)
+        for (i = 1; i <= count; i++)
+            if (name[i] != "" && (wanted == "  " || index(wanted, " " name[i] " "))) {
+                print depends
+                break
+            }
+        names = depends = ""
+    }
+    /^#/ { next }
+    /^[ \t]*$/ { flush(); field = ""; next }
+    /^[A-Za-z-]+:/ { field = $1; sub(/^[^:]*:/, "") }
+    field == "Tests:" { names = names " " $0 }
+    field == "Depends:" { depends = depends "," $0 }
+    END { flush() }' "$tree/debian/tests/control") | tr -s ', \t' '\n' \
+    | grep -vx -e '' -e korvex | sort -u | paste -sd ,)
 sources=("deb $mirror/debian $release main" "deb $mirror/debian $release-updates main"
     "deb $mirror/debian-security $release-security main")
 key=$(printf '%s\n' "$release" "$arch" "$includes" "${sources[@]}" | sha256sum | cut -c 1-12)
@@ -131,6 +157,7 @@ if [[ -z $(find "$testbed" -mtime -7 2>/dev/null) ]]; then
     done
 fi
 exec {making}>&-
+if $only_testbed; then exit 0; fi
 
 # autopkgtest-virt-unshare enters the testbed with `unshare --map-auto --map-root-user --user`,
 # which needs subordinate IDs of the user that runs it. Root owns the testbed's files as they
@@ -153,12 +180,12 @@ git -C "$tree" ls-files -z | tar -C "$tree" --null -T - -cf - | tar -C "$work/ko
 out=$tree/build-autopkgtest/$name
 rm -rf "$out"
 mkdir -p "${out%/*}"
-environment=()
-if $foreign; then environment=(--env=KORVEX_EMULATOR=env); fi
+options=("${tests[@]/#/--test-name=}")
+if $foreign; then options+=(--env=KORVEX_EMULATOR=env); fi
 echo "== autopkgtest $name: ${deb##*/} in a $release $arch testbed"
 status=0
 PATH=$work/bin:$PATH timeout 3600 autopkgtest --no-built-binaries --output-dir="$out" \
-    --timeout-test=1800 "${environment[@]}" "$deb" "$work/korvex/" \
+    --timeout-test=1800 "${options[@]}" "$deb" "$work/korvex/" \
     -- unshare --arch="$arch" --release="$release" --tarball="$testbed" \
     --prefix="$work/testbed." >"$work/autopkgtest.log" 2>&1 || status=$?
 cp "$work/autopkgtest.log" "$out/" 2>/dev/null || true

@@ -70,6 +70,15 @@ status=0
 echo "=== the Linux checks on this machine ($here)"
 timed "$here: the whole run" scripts/linux-checks.sh || status=$?
 
+# While the Debian 13 checks run, the testbeds for step 5 are made here, when the cache has
+# none younger than a week.
+if ((status == 0)); then
+    echo "=== the Debian 13 testbeds for the package's tests (output in build-times/testbeds.log)"
+    (packaging/autopkgtest.sh --testbed trixie "$(dpkg --print-architecture)" \
+        && packaging/autopkgtest.sh --testbed trixie arm64) >build-times/testbeds.log 2>&1 &
+    waiting+=("$!:testbeds.log")
+fi
+
 for job in "${waiting[@]}"; do
     echo "=== waiting for build-times/${job#*:}"
     wait "${job%%:*}" || status=$?
