@@ -7,7 +7,7 @@
 # artifacts (the story's screenshots) go to build-autopkgtest/LABEL/.
 #
 # The testbed is a tarball of a minimal system (mmdebstrap --variant=apt) that already holds
-# every test's dependencies, so that a run installs little more than the package. It is kept
+# the dependencies of the tests it runs, so that a run installs little more than the package. It is kept
 # in the cache folder ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex} and made again when
 # it is older than a week or when the tests' dependencies change.
 #
@@ -21,28 +21,30 @@
 # users with the invoking user's subordinate IDs (/etc/subuid), and root, who needs none, is
 # given an unshare that leaves the user namespace out (see below).
 #
-# With --testbed it only makes the testbed of all the tests, unless it is made already.
+# With --testbed it only makes the testbed for those tests, unless it is made already.
 #
-# usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH
+# usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH [TEST...]
 #   TEST: the tests to run, all of them by default (the tools come from setup.sh --package-check)
 set -euo pipefail
-only_testbed=false
-if [[ ${1:-} == --testbed ]]; then only_testbed=true && shift; fi
-if { $only_testbed && (($# != 2)); } || { ! $only_testbed && (($# < 4)); }; then
-    echo "usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH" >&2
-    exit 2
-fi
-tree=$(cd "$(dirname "$0")/.." && pwd)
 cache=${KORVEX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvex}
 if ((EUID != 0)); then
     exec sudo KORVEX_CACHE="$cache" KORVEX_TIMES="${KORVEX_TIMES:-}" "$0" "$@"
 fi
-release=$1 arch=$2 name="$1 $2 testbed" tests=()
-if ! $only_testbed; then
-    deb=$(realpath "$3") name=$4
-    shift 4
-    tests=("$@")
+only_testbed=false
+if [[ ${1:-} == --testbed ]]; then only_testbed=true && shift; fi
+if { $only_testbed && (($# < 2)); } || { ! $only_testbed && (($# < 4)); }; then
+    echo "usage: autopkgtest.sh RELEASE ARCH DEB LABEL [TEST...] | --testbed RELEASE ARCH" \
+        "[TEST...]" >&2
+    exit 2
 fi
+tree=$(cd "$(dirname "$0")/.." && pwd)
+release=$1 arch=$2 name="$1 $2 testbed"
+shift 2
+if ! $only_testbed; then
+    deb=$(realpath "$1") name=$2
+    shift 2
+fi
+tests=("$@")
 mirror=http://deb.debian.org
 
 fail() {
@@ -151,11 +153,9 @@ if [[ -z $(find "$testbed" -mtime -7 2>/dev/null) ]]; then
     # shellcheck source=scripts/stages.sh
     source "$tree/scripts/stages.sh"
     timed "autopkgtest: $release $arch testbed made" make_testbed
-    # Testbeds of this release and architecture made for other dependencies.
-    for other in "$cache/testbed-$release-$arch"-*.tar; do
-        [[ $other == "$testbed" ]] || rm -f "$other" "$other.lock"
-    done
 fi
+# Testbeds that no run has made for a week.
+find "$cache" -maxdepth 1 -name 'testbed-*.tar' -mtime +7 -delete
 exec {making}>&-
 if $only_testbed; then exit 0; fi
 
