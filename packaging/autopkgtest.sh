@@ -189,6 +189,11 @@ PATH=$work/bin:$PATH timeout 3600 autopkgtest --no-built-binaries --output-dir="
     -- unshare --arch="$arch" --release="$release" --tarball="$testbed" \
     --prefix="$work/testbed." >"$work/autopkgtest.log" 2>&1 || status=$?
 cp "$work/autopkgtest.log" "$out/" 2>/dev/null || true
+# autopkgtest ends with 8 when no test but a superficial one passed, which is neither a pass
+# nor a failure to Debian's CI; here it is a pass when every test run passed.
+if ((status == 8)) && [[ -s $out/summary ]] && ! grep -qv ' PASS' "$out/summary"; then
+    status=0
+fi
 if ((status != 0)); then
     tail -n 60 "$work/autopkgtest.log"
 fi
