@@ -109,17 +109,21 @@ if ! $once; then
     cp korvex_*.deb korvex-dbgsym_*.deb "$work/control/"
     copy "$work/second/korvex"
     echo "== reprotest, with its default variations, against the build above"
-    timed "package: reprotest" reprotest --control-build "$work/control" --store-dir "$work/reprotest" \
+    status=0
+    timed "package: reprotest's second build" reprotest --control-build "$work/control" \
+        --store-dir "$work/reprotest" \
         -c 'DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc' "$work/second/korvex" \
-        '../*.deb' >"$work/reprotest.log" 2>&1 || {
-        grep '^WARNING' "$work/reprotest.log" || true
+        '../*.deb' >"$work/reprotest.log" 2>&1 || status=$?
+    # What it could not vary here, and why.
+    grep '^WARNING' "$work/reprotest.log" || true
+    if ((status != 0)); then
         if [[ -s $work/reprotest/experiment-1.diffoscope.out ]]; then
             head -n 80 "$work/reprotest/experiment-1.diffoscope.out"
             fail "the second build differs (diffoscope above, at most 80 lines)"
         fi
         tail -n 40 "$work/reprotest.log"
         fail "reprotest failed"
-    }
+    fi
     # Its verdict, and the packages' hashes.
     sed -n '/^=\+$/,$p' "$work/reprotest.log"
 fi
