@@ -37,8 +37,11 @@ def server(*arguments):
                    stderr=subprocess.DEVNULL, timeout=60)
 
 
-def start(command, name="korvex"):
-    return Korvex(["wine", command], os.path.join(WORK, name + ".log"), lambda _: Uia(WINTEST))
+def start(command, name="korvex", tree=None):
+    """Starts a program; its windows are read by `tree`, shared by the runs of one display
+    scaling, or else one of its own."""
+    return Korvex(["wine", command], os.path.join(WORK, name + ".log"),
+                  lambda _: tree or Uia(WINTEST))
 
 
 def pbm(text):
@@ -194,8 +197,7 @@ def scaled(*percents):
 
 
 def msi(package, version, cmake, definitions, later_version):
-    drive_c = os.path.join(PREFIX, "drive_c")
-    program = r"C:\Program Files\Korvex\korvex.exe"
+    drive_c, tree = os.path.join(PREFIX, "drive_c"), Uia(WINTEST)
 
     def snapshot():
         """The prefix's files and its registry, a line for each key and each value."""
@@ -232,7 +234,7 @@ def msi(package, version, cmake, definitions, later_version):
 
     def run_korvex(*actions):
         """Starts the installed korvex.exe, does each action with its main window, exits."""
-        korvex = start(program)
+        korvex = start(r"C:\Program Files\Korvex\korvex.exe", tree=tree)
         main = korvex.window("Korvex ")
         for action in actions:
             action(korvex, main)
@@ -269,7 +271,7 @@ def msi(package, version, cmake, definitions, later_version):
         check(os.path.exists(LOG) and not os.path.getsize(LOG),
               "installing%s made no empty C:/output.txt, or changed it" % again)
         entry = listed_as(DisplayVersion=version, Publisher="Korvex team", NoModify="0x1")
-    with open(run("winepath", "-u", program).strip(), "rb") as installed:
+    with open(os.path.join(drive_c, "Program Files", "Korvex", "korvex.exe"), "rb") as installed:
         check(installed.read() == open(KORVEX, "rb").read(),
               "the installed korvex.exe is not the one of the build")
     # Windows puts a per-machine installation's shortcuts into the Start menu of all users;
