@@ -81,7 +81,8 @@ def dismiss_message(korvex, text):
     """The message box, titled "Korvex" with no blank, says `text`; Enter closes it."""
     box = korvex.window("Korvex")
     box.check_title_bar()
-    check(any(text in e.name for e in box.elements()), "the message box does not say " + text)
+    wait_until(5, lambda: any(text in e.name for e in box.elements()),
+               "the message box to say " + text, korvex.tree.pump)
     box.keys("Return")
     korvex.gone("Korvex")
 
