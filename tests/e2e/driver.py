@@ -270,8 +270,13 @@ class Korvex:
         def shown():
             ids = windows(title)
             return ids and self.tree.elements(title, (0, 0), False) is not None and ids[0]
-        return Window(self, title, wait_until(15, shown, "the window '%s' to show" % title,
-                                              self.tree.pump))
+        try:
+            return Window(self, title, wait_until(15, shown, "the window '%s' to show" % title,
+                                                  self.tree.pump))
+        except Failure as failure:
+            status = self.process.poll()
+            raise Failure("%s (korvex %s; its output: %r)" % (failure, "is running" if status is
+                          None else "ended with status %d" % status, open(self.log).read()))
 
     def gone(self, title, destroyed=False):
         """Waits until no window of that title shows, or with `destroyed` none is left."""
