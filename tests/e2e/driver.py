@@ -81,7 +81,7 @@ class Atspi:
     def __init__(self, pid):
         import pyatspi
         from gi.repository import GLib
-        self.pyatspi, self.context, self.pid = pyatspi, GLib.MainContext.default(), pid
+        self.pyatspi, self.context = pyatspi, GLib.MainContext.default()
         self.roles = {pyatspi.ROLE_PUSH_BUTTON: "button", pyatspi.ROLE_TEXT: "box",
                       pyatspi.ROLE_LABEL: "label", pyatspi.ROLE_IMAGE: "picture"}
         self.app = wait_until(30, lambda: next(

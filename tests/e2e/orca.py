@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 from driver import Atspi, Failure, Korvex, run, wait_until
-from story import REASON, RESULTS
+from story import REASON, has_results
 
 KORVEX, WORK = os.path.abspath(sys.argv[1]), os.environ["WORK"]
 LOG = os.path.join(WORK, "orca-debug.log")
@@ -41,10 +41,6 @@ def said():
     text = open(LOG, errors="replace").read() if os.path.exists(LOG) else ""
     return re.findall(r"SPEECH OUTPUT: '(.*?)'(?: voice=\S+| ?\{[^\n]*\}| None)?$",
                       re.sub(r"\n {18}", "\n", text), re.M | re.S)
-
-
-def has_results(utterance):
-    return all(re.search(r"\b%s\b" % n, utterance) for n in RESULTS)
 
 
 def with_orca():
