@@ -25,8 +25,6 @@ TEXT_COLOURS = ((0, 0, 0), (0, 0, 128))
 GROUNDS = ((128, 128, 255), (255, 255, 255))
 # How far a smoothed edge's colour may lie from the straight blend, per channel.
 TOLERANCE = 12
-# The results area of the main window: left of the labels, above the button row.
-RESULTS = (232, 96)
 
 failures = []
 
@@ -66,12 +64,12 @@ def is_glyph_shade(colour):
     return False
 
 
-def printed_lines(image):
-    """The first and last row of each printed line: the rows of the results area that have a
-    pixel at least half covered by text, in runs."""
+def printed_lines(image, area):
+    """The first and last row of each printed line: the rows of the results area, `area` wide
+    and high, that have a pixel at least half covered by text, in runs."""
     lines = []
-    for y in range(RESULTS[1]):
-        if any(sum(pixel(image, x, y)) < 3 * 128 - 64 for x in range(RESULTS[0])):
+    for y in range(area[1]):
+        if any(sum(pixel(image, x, y)) < 3 * 128 - 64 for x in range(area[0])):
             if lines and lines[-1][1] == y - 1:
                 lines[-1][1] = y
             else:
@@ -85,6 +83,9 @@ def main(first, second):
     places = [[re.sub(r" \| \d+ \| ", " | ", line) for line in
                open("%s/controls.txt" % folder).read().splitlines()] for folder in (first, second)]
     moved = sorted(set(places[0]) ^ set(places[1]))
+    # The results area of the main window, where the tree shows "Results".
+    area = [tuple(map(int, found[0])) for found in [re.findall(
+        r"^Korvex  \| 'Results' \| 0 0 (\d+) (\d+)$", "\n".join(places[0]), re.M)] if found]
     check(places[0] and not moved,
           "all %d controls at the same place and size%s"
           % (len(places[0]), "".join("\n    " + line for line in moved)))
@@ -105,7 +106,8 @@ def main(first, second):
                  "".join("\n    (%d, %d): %s against %s" % (x, y, pixel(a, x, y), pixel(b, x, y))
                          for x, y in outside[:10])))
         if window == "main-window":
-            rows = [printed_lines(image) for image in (a, b)]
+            check(area, "the main window's tree shows where the results are printed")
+            rows = [printed_lines(image, area[0]) for image in (a, b)] if area else [[], []]
             check(rows[0] == rows[1], "the printed lines stand on the same rows: %s%s"
                   % (", ".join(rows[0]), "" if rows[0] == rows[1] else
                      " against %s" % ", ".join(rows[1])))

@@ -3,22 +3,20 @@
 # with the fonts of Windows (MS Sans Serif among them) in C:\windows\Fonts. Each NAME=VALUE
 # argument becomes a variable of the Windows environment; Wine passes none whose name begins
 # with QT_ from the Linux one. With --offscreen-fonts, the fonts that Qt's offscreen platform
-# reads (QT_QPA_FONTDIR), the same as the Linux tests use, go to C:\fonts.
+# reads (QT_QPA_FONTDIR), the same as the Linux tests use, go to C:\fonts. A new prefix's first
+# program waits for the prefix to be made, hence the bounds.
 #
 # usage: prefix.sh PREFIX [--offscreen-fonts] [NAME=VALUE]...
 set -euo pipefail
-TEST_NAME=prefix
-# The bounds of every Wine command (bounded).
-# shellcheck source=tests/e2e/x11.sh
-source "${BASH_SOURCE[0]%/*}/../e2e/x11.sh"
 export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=
 shift
 
 rm -rf "$WINEPREFIX"
-step "making the prefix $WINEPREFIX"
-wineboot --init
+echo "prefix: making $WINEPREFIX"
+timeout 180 wineboot --init
 # The installer's shortcuts must not become entries of the Linux desktop's menu.
-wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null
+timeout 60 wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f \
+    >/dev/null
 # Debian's Wine looks for its own fonts in /usr/share/fonts rather than where fonts-wine puts
 # them, so a new prefix lacks them.
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
@@ -30,6 +28,7 @@ if [[ ${1:-} == --offscreen-fonts ]]; then
     set -- 'QT_QPA_FONTDIR=C:\fonts' "$@"
 fi
 for setting in "$@"; do
-    wine reg add 'HKCU\Environment' /v "${setting%%=*}" /d "${setting#*=}" /f >/dev/null
+    timeout 60 wine reg add 'HKCU\Environment' /v "${setting%%=*}" /d "${setting#*=}" /f \
+        >/dev/null
 done
-wineserver --wait
+timeout 60 wineserver --wait
