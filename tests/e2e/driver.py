@@ -120,6 +120,11 @@ class Atspi:
                 return found
         return None
 
+    def windows(self):
+        """The names of the program's windows, each with whether it shows."""
+        return [(top.name, top.getState().contains(self.pyatspi.STATE_SHOWING))
+                for top in filter(None, self.app)]
+
 
 class Uia:
     """The windows of a program under Wine as UI Automation shows them, read by WINTEST's walk
@@ -149,6 +154,8 @@ class Uia:
                 for kind, name, place, focus, description in
                 (line.split("\t") for line in walk.stdout.decode().splitlines())]
         return self.walks[title]
+
+    windows = staticmethod(lambda: "no window of that title")
 
 
 class Window:
@@ -275,8 +282,10 @@ class Korvex:
                                                   self.tree.pump))
         except Failure as failure:
             status = self.process.poll()
-            raise Failure("%s (korvex %s; its output: %r)" % (failure, "is running" if status is
-                          None else "ended with status %d" % status, open(self.log).read()))
+            raise Failure("%s (X shows it: %s; the tree shows %s; korvex %s; its output: %r)" % (
+                failure, bool(windows(title)), "it" if self.tree.elements(title, (0, 0), False)
+                is not None else self.tree.windows(), "is running" if status is None else
+                "ended with status %d" % status, open(self.log).read()))
 
     def gone(self, title, destroyed=False):
         """Waits until no window of that title shows, or with `destroyed` none is left."""

@@ -45,11 +45,13 @@ if [[ ${1:-} == --inside-session ]]; then
                 string:$property variant:boolean:true >/dev/null
         done
     fi
-    # Openbox announces itself on the root window once it manages windows. Now and then it
-    # cannot open a display that has only just started; a second try can.
-    wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    # Openbox runs its startup command once it manages windows. (It owns the display, and says
+    # so on the root window, well before: a window mapped meanwhile may never be managed, nor
+    # shown.) Now and then it cannot open a display that has only just started; a second try
+    # can.
+    wm_up() { [[ -e $WORK/openbox-running ]]; }
     for attempt in 1 2 3; do
-        openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+        openbox --sm-disable --startup "touch '$WORK/openbox-running'" >"$WORK/openbox.log" 2>&1 &
         ! poll 10 wm_up || break
         kill $! 2>/dev/null || true
         ((attempt < 3)) || fail "openbox does not manage the display: $(cat "$WORK/openbox.log")"
