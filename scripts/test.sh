@@ -11,13 +11,15 @@
 #   5. the package's own tests (debian/tests) as Debian's CI runs them, with autopkgtest in
 #      throwaway testbeds made from Debian's archive (packaging/autopkgtest.sh): Debian 13's
 #      package on Debian 13 for amd64 and, under qemu-user, for arm64 (the start test alone
-#      there), and the package built here on Debian 13. (This release's package on this release is tested by step 1's
-#      package check, with reprotest's second build.) Their summary lines are printed.
-# The three run at once: each waits on apt, X servers, emulators and Wine often enough for the
-# others to use the cores meanwhile. The output of the two Debian 13 systems goes to
-# build-times/debian13.log and build-times/windows.log, and is shown when they end. The run
-# ends with a table of the wall and CPU seconds each stage took, the Qt build's among them when
-# it ran, and the CPU time of the whole run.
+#      there), and the package built here on Debian 13. (This release's package on this
+#      release is tested by step 1's package check, with reprotest's second build.) Their
+#      summary lines are printed.
+# The first three run at once: each waits on apt, X servers, emulators and Wine often enough
+# for the others to use the cores meanwhile; 4 and 5 start when 1 and 2 have ended, while 3
+# goes on. The output of the two Debian 13 systems goes to build-times/debian13.log and
+# build-times/windows.log, and is shown when they end. The run ends with a table of the wall
+# and CPU seconds each stage took, the Qt build's among them when it ran, and the CPU time of
+# the whole run.
 #
 # With --linux, everything but the Windows build. To check one release alone, run
 # scripts/linux-checks.sh here, or scripts/debian13.sh scripts/linux-checks.sh.
@@ -46,14 +48,22 @@ table() {
 trap table EXIT
 
 # beside NAME LOG LABEL COMMAND...: runs the command in a Debian 13 system of its own, in the
-# background, its output going to build-times/LOG; adds its process to the list to wait for.
-waiting=()
+# background, its output going to build-times/LOG; sets `job` to "PROCESS:LOG".
 beside() {
     local name=$1 log=$2 label=$3
     shift 3
     echo "=== in Debian 13, beside the other checks: $name (output in build-times/$log)"
     timed "$label" scripts/debian13.sh "$@" >"build-times/$log" 2>&1 &
-    waiting+=("$!:$log")
+    job=$!:$log
+}
+# finish JOB...: waits for each job, shows its output, and records in `status` when one failed.
+finish() {
+    for job; do
+        echo "=== waiting for build-times/${job#*:}"
+        wait "${job%%:*}" || status=$?
+        echo "=== build-times/${job#*:}"
+        cat "build-times/${job#*:}"
+    done
 }
 # What can fail on the second release, then the arm64 build, compared with that release's
 # amd64 windows.
@@ -61,43 +71,48 @@ beside "the second release's checks and the arm64 build" debian13.log \
     "Debian 13: the second release and arm64" bash -c "source scripts/stages.sh &&
     timed 'Debian 13: linux-checks.sh --second-release' scripts/linux-checks.sh --second-release &&
     scripts/arm64.sh"
+second_release=$job
+windows=()
 if [[ ${1:-} != --linux ]]; then
     beside "the Windows build and its tests" windows.log "Debian 13: windows.sh" \
         scripts/windows.sh
+    windows=("$job")
 fi
 
 status=0
 echo "=== the Linux checks on this machine ($here)"
 timed "$here: the whole run" scripts/linux-checks.sh || status=$?
 
-# While the Debian 13 checks run, the testbeds for step 5 are made here, when the cache has
-# none younger than a week.
+# While the Debian 13 checks run, the testbeds for the package's tests are made here, when the
+# cache has none younger than a week.
+testbeds=()
 if ((status == 0)); then
     echo "=== the Debian 13 testbeds for the package's tests (output in build-times/testbeds.log)"
     (packaging/autopkgtest.sh --testbed trixie "$(dpkg --print-architecture)" \
         && packaging/autopkgtest.sh --testbed trixie arm64 start) >build-times/testbeds.log 2>&1 &
-    waiting+=("$!:testbeds.log")
+    testbeds=("$!:testbeds.log")
 fi
 
-for job in "${waiting[@]}"; do
-    echo "=== waiting for build-times/${job#*:}"
-    wait "${job%%:*}" || status=$?
-    echo "=== build-times/${job#*:}"
-    cat "build-times/${job#*:}"
-done
+# The rest needs the Debian 13 packages, not the Windows build, which goes on meanwhile.
+finish "$second_release" "${testbeds[@]}"
+if ((status == 0)); then
+    echo "=== $here and Debian 13 side by side"
+    timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
+        build-releases/trixie || status=$?
+fi
+if ((status == 0)); then
+    echo "=== the package's own tests in throwaway Debian 13 testbeds"
+    arch=$(dpkg --print-architecture)
+    timed "autopkgtest: Debian 13 $arch" packaging/autopkgtest.sh trixie "$arch" \
+        build-releases/trixie/korvex_*_"$arch".deb "trixie-$arch" || status=$?
+    timed "autopkgtest: the $here package on Debian 13" packaging/autopkgtest.sh trixie \
+        "$arch" "build-releases/$here"/korvex_*_"$arch".deb "$here-on-trixie" || status=$?
+    # On arm64 the story would take eight minutes more under the emulator, and
+    # scripts/arm64.sh has just gone through it with the same sources under qemu-user: the
+    # package is only started.
+    timed "autopkgtest: Debian 13 arm64, under qemu-user" packaging/autopkgtest.sh trixie \
+        arm64 build-releases/trixie-arm64/korvex_*_arm64.deb trixie-arm64 start || status=$?
+fi
+finish "${windows[@]}"
 ((status == 0)) || exit "$status"
-
-echo "=== $here and Debian 13 side by side"
-timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
-    build-releases/trixie
-echo "=== the package's own tests in throwaway Debian 13 testbeds"
-arch=$(dpkg --print-architecture)
-timed "autopkgtest: Debian 13 $arch" packaging/autopkgtest.sh trixie "$arch" \
-    build-releases/trixie/korvex_*_"$arch".deb "trixie-$arch"
-timed "autopkgtest: the $here package on Debian 13" packaging/autopkgtest.sh trixie "$arch" \
-    "build-releases/$here"/korvex_*_"$arch".deb "$here-on-trixie"
-# On arm64 the story would take eight minutes more under the emulator, and scripts/arm64.sh
-# has just gone through it with the same sources under qemu-user: the package is only started.
-timed "autopkgtest: Debian 13 arm64, under qemu-user" packaging/autopkgtest.sh trixie arm64 \
-    build-releases/trixie-arm64/korvex_*_arm64.deb trixie-arm64 start
 echo "=== all checks passed"
