@@ -7,9 +7,9 @@
 # artifacts (the story's screenshots) go to build-autopkgtest/LABEL/.
 #
 # The testbed is a tarball of a minimal system (mmdebstrap --variant=apt) that already holds
-# the dependencies of the tests it runs, so that a run installs little more than the package. It is kept
-# in the cache folder ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex} and made again when
-# it is older than a week or when the tests' dependencies change.
+# the dependencies of the tests it runs, so that a run installs little more than the package.
+# It is kept in the cache folder ${KORVEX_CACHE:-${XDG_CACHE_HOME:-~/.cache}/korvex} and made
+# again when it is older than a week or when the tests' dependencies change.
 #
 # A testbed of another architecture (arm64 here) runs every program under qemu-user: for as
 # long as the script runs, the kernel is given a binfmt_misc handler that runs arm64 programs

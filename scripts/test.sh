@@ -58,6 +58,7 @@ beside() {
 }
 # finish JOB...: waits for each job, shows its output, and records in `status` when one failed.
 finish() {
+    local job
     for job; do
         echo "=== waiting for build-times/${job#*:}"
         wait "${job%%:*}" || status=$?
