@@ -17,6 +17,7 @@ from story import REASON, has_results
 
 KORVEX, WORK = os.path.abspath(sys.argv[1]), os.environ["WORK"]
 LOG = os.path.join(WORK, "orca-debug.log")
+FORGETS = "GENERATOR: Clearing cache."
 DEFAULT = {"speechServerFactory": "", "enableSpeech": True, "profile": ["Default", "default"]}
 SETTINGS = {"general": dict(DEFAULT, startingProfile=DEFAULT["profile"],
                             activeProfile=DEFAULT["profile"]),
@@ -35,10 +36,14 @@ builtins.open = _open_log_line_buffered
 """
 
 
+def log():
+    return open(LOG, errors="replace").read() if os.path.exists(LOG) else ""
+
+
 def said():
     """Orca's utterances so far, without the voice settings it logs after the closing quote;
     an utterance's further lines are indented by 18."""
-    text = open(LOG, errors="replace").read() if os.path.exists(LOG) else ""
+    text = log()
     return re.findall(r"SPEECH OUTPUT: '(.*?)'(?: voice=\S+| ?\{[^\n]*\}| None)?$",
                       re.sub(r"\n {18}", "\n", text), re.M | re.S)
 
@@ -57,16 +62,24 @@ def with_orca():
                                 env=dict(os.environ, PYTHONPATH=hook, KORVEX_ORCA_LOG=LOG))
     korvex, steps = None, []  # (name, the number of utterances when it began)
 
-    def hear(what, condition, seconds=10):
-        wait_until(seconds, lambda: any(map(condition, said()[steps[-1][1] if steps else 0:])),
-                   "Orca to say " + what)
+    def hear(what, condition, seconds=10, begin=None):
+        """Waits for an utterance since `begin`, or since the step began."""
+        begin = begin if begin is not None else steps[-1][1] if steps else 0
+        try:
+            wait_until(seconds, lambda: any(map(condition, said()[begin:])), "Orca to say " + what)
+        except Failure as failure:
+            raise Failure("%s; it said %r" % (failure, said()[begin:])) from None
 
     def keys(*names, focus=None):
-        """Presses the keys; waits for the focus they bring. Keys pressed before it has come
-        would race Orca's reading of each control."""
+        """Presses the keys; waits for the focus they bring and for Orca to read it out, as a
+        screen-reader user waits before going on. Keys pressed before Orca has come to the
+        control would race its reading of it."""
+        begin = len(said()) if names else None
         run("xdotool", "key", "--clearmodifiers", *names) if names else None
-        wait_until(10, lambda: focused() == focus, "the focus to come to '%s'" % focus,
-                   korvex.tree.pump) if focus else None
+        if focus:
+            wait_until(10, lambda: focused() == focus, "the focus to come to '%s'" % focus,
+                       korvex.tree.pump)
+            hear("the focused '%s'" % focus, lambda text: focus in text, begin=begin)
 
     def focused():
         return next((e.name for e in main.elements() if e.focused), None)
@@ -83,7 +96,6 @@ def with_orca():
         main = korvex.window("Korvex ")
         run("xdotool", "windowfocus", "--sync", main.xid)
         keys(focus="Calculate")
-        hear("the focused 'Calculate'", lambda text: "Calculate" in text)
         # The tab order runs Calculate, picture, C, M, N.
         steps.append(("typing 4, 6, 7", len(said())))
         for tabs, name, text in ((2, "Connection length C", "4"), (1, "Rows M", "6"),
@@ -98,6 +110,15 @@ def with_orca():
         steps.append(("typing abc into Rows M", len(said())))
         keys("Tab", "Tab", "Tab", focus="Rows M")
         type_in("Rows M", "abc")
+        # An Orca that keeps what it has made of each control's description forgets it all
+        # every 2 s, and logs that: until then, the box would be read with the description it
+        # had before abc, none. Such an Orca reads a new description out as it comes.
+        if FORGETS in log():
+            hear("why 'Rows M' holds no number as it comes to hold abc",
+                 lambda text: REASON in text)
+            forgotten = log().count(FORGETS)
+            wait_until(5, lambda: log().count(FORGETS) > forgotten,
+                       "Orca to forget the description 'Rows M' had before abc")
         keys(*["shift+Tab"] * 3, focus="Calculate")
         steps.append(("refused Calculate", len(said())))
         keys("space")
