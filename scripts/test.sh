@@ -56,6 +56,9 @@ beside() {
     timed "$label" scripts/debian13.sh "$@" >"build-times/$log" 2>&1 &
     job=$!:$log
 }
+# stage LABEL COMMAND...: `timed`, in a subshell. This shell counts a job's CPU time when the job
+# ends, within whatever stage is running then; the subshell counts its own command's alone.
+stage() { (timed "$@"); }
 # finish JOB...: waits for each job, shows its output, and records in `status` when one failed.
 finish() {
     local job
@@ -82,7 +85,7 @@ fi
 
 status=0
 echo "=== the Linux checks on this machine ($here)"
-timed "$here: the whole run" scripts/linux-checks.sh || status=$?
+stage "$here: the whole run" scripts/linux-checks.sh || status=$?
 
 # While the Debian 13 checks run, the testbeds for the package's tests are made here, when the
 # cache has none younger than a week.
@@ -98,20 +101,20 @@ fi
 finish "$second_release" "${testbeds[@]}"
 if ((status == 0)); then
     echo "=== $here and Debian 13 side by side"
-    timed "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
+    stage "$here and Debian 13 compared" tests/releases/compare.sh "build-releases/$here" \
         build-releases/trixie || status=$?
 fi
 if ((status == 0)); then
     echo "=== the package's own tests in throwaway Debian 13 testbeds"
     arch=$(dpkg --print-architecture)
-    timed "autopkgtest: Debian 13 $arch" packaging/autopkgtest.sh trixie "$arch" \
+    stage "autopkgtest: Debian 13 $arch" packaging/autopkgtest.sh trixie "$arch" \
         build-releases/trixie/korvex_*_"$arch".deb "trixie-$arch" || status=$?
-    timed "autopkgtest: the $here package on Debian 13" packaging/autopkgtest.sh trixie \
+    stage "autopkgtest: the $here package on Debian 13" packaging/autopkgtest.sh trixie \
         "$arch" "build-releases/$here"/korvex_*_"$arch".deb "$here-on-trixie" || status=$?
     # On arm64 the story would take eight minutes more under the emulator, and
     # scripts/arm64.sh has just gone through it with the same sources under qemu-user: the
     # package is only started.
-    timed "autopkgtest: Debian 13 arm64, under qemu-user" packaging/autopkgtest.sh trixie \
+    stage "autopkgtest: Debian 13 arm64, under qemu-user" packaging/autopkgtest.sh trixie \
         arm64 build-releases/trixie-arm64/korvex_*_arm64.deb trixie-arm64 start || status=$?
 fi
 finish "${windows[@]}"
