@@ -38,6 +38,8 @@ if { $only_testbed && (($# < 2)); } || { ! $only_testbed && (($# < 4)); }; then
     exit 2
 fi
 tree=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/stages.sh
+source "$tree/scripts/stages.sh"
 release=$1 arch=$2 name="$1 $2 testbed"
 shift 2
 if ! $only_testbed; then
@@ -150,8 +152,6 @@ mkdir -p "$cache"
 exec {making}>"$testbed.lock"
 flock --wait 3600 "$making"
 if [[ -z $(find "$testbed" -mtime -7 2>/dev/null) ]]; then
-    # shellcheck source=scripts/stages.sh
-    source "$tree/scripts/stages.sh"
     timed "autopkgtest: $release $arch testbed made" make_testbed
 fi
 # Testbeds that no run has made for a week.
@@ -175,8 +175,7 @@ EOF
 chmod 755 "$work/bin/unshare"
 
 # The tests run from the tracked files, as from the unpacked source package.
-mkdir "$work/korvex"
-git -C "$tree" ls-files -z | tar -C "$tree" --null -T - -cf - | tar -C "$work/korvex" -xf -
+copy_tree "$work/korvex"
 out=$tree/build-autopkgtest/$name
 rm -rf "$out"
 mkdir -p "${out%/*}"

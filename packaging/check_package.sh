@@ -53,17 +53,11 @@ fail() {
     exit 1
 }
 
-# copy FOLDER: copies the tracked files of the tree to FOLDER.
-copy() {
-    mkdir -p "$1"
-    git -C "$source" ls-files -z | tar -C "$source" --null -T - -cf - | tar -C "$1" -xf -
-}
-
 # build FOLDER: copies the tree to FOLDER and builds the binary packages there, into FOLDER's
 # parent. The tests ran before; nocheck skips them.
 build() {
     local folder=$1
-    copy "$folder"
+    copy_tree "$folder"
     echo "== dpkg-buildpackage in $folder"
     (cd "$folder" && DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc >"$folder.log" 2>&1) \
         || { tail -n 40 "$folder.log"; fail "dpkg-buildpackage failed in $folder"; }
@@ -107,7 +101,7 @@ if ! $once; then
     # source-root folder that it keeps beside its own.
     mkdir -p "$work/control/source-root"
     cp korvex_*.deb korvex-dbgsym_*.deb "$work/control/"
-    copy "$work/second/korvex"
+    copy_tree "$work/second/korvex"
     echo "== reprotest, with its default variations, against the build above"
     status=0
     timed "package: reprotest's second build" reprotest --control-build "$work/control" \

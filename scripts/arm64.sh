@@ -68,8 +68,7 @@ deb=korvex_${version}_arm64.deb
 
 # The package, built as Debian's cross-building builds it, from a copy of the tracked files.
 package() {
-    mkdir "$work/korvex"
-    git ls-files -z | tar --null -T - -cf - | tar -C "$work/korvex" -xf -
+    copy_tree "$work/korvex"
     echo "== dpkg-buildpackage -a arm64 -Pcross,nocheck"
     (cd "$work/korvex" && DEB_BUILD_OPTIONS=nocheck \
         dpkg-buildpackage -a arm64 -Pcross,nocheck -b -us -uc >"$work/build.log" 2>&1) \

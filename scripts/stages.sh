@@ -49,6 +49,13 @@ timed() {
     return "$status"
 }
 
+# copy_tree FOLDER: copies the tree's tracked files to FOLDER, as its source package holds them.
+korvex_tree=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+copy_tree() {
+    mkdir -p "$1"
+    git -C "$korvex_tree" ls-files -z | tar -C "$korvex_tree" --null -T - -cf - | tar -C "$1" -xf -
+}
+
 # use_compiler_cache: sets compiler_cache to the CMake options that put ccache in front of the
 # compilers, where it is installed (setup.sh --test and --windows install it), for the builds
 # that are only tested, never shipped or compared byte for byte. The same sources give the
